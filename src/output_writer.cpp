@@ -1,0 +1,33 @@
+#include "output_writer.hpp"
+
+#include <cerrno>
+#include <cstdarg>
+
+namespace procgroups {
+
+void OutputWriter::print(const char* format, ...) noexcept {
+    va_list values;
+    va_start(values, format);
+    if (std::vfprintf(stream_, format, values) < 0) {
+        note_failure();
+    }
+    va_end(values);
+}
+
+int OutputWriter::flush() noexcept {
+    if (std::fflush(stream_) != 0) {
+        note_failure();
+    }
+    if (first_error_ == 0 && std::ferror(stream_) != 0) {
+        first_error_ = EIO;
+    }
+    return first_error_;
+}
+
+void OutputWriter::note_failure() noexcept {
+    if (first_error_ == 0) {
+        first_error_ = errno != 0 ? errno : EIO;
+    }
+}
+
+}  // namespace procgroups
