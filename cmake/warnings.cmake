@@ -2,5 +2,5 @@
 add_compile_options(
     -Wall -Wextra -Wpedantic -Werror
     -Wconversion -Wsign-conversion -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-    -Wcast-align -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
+    -Wcast-align -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
 )

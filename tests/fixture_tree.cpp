@@ -1,0 +1,61 @@
+#include "fixture_tree.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "win32/linux/cpu_set.hpp"
+
+namespace procgroups {
+
+FixtureTree::FixtureTree() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "procgroups-sysfs-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary folder");
+    }
+    root_ = pattern;
+}
+
+FixtureTree::~FixtureTree() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+void FixtureTree::write(const std::string& relative_path, std::string_view content) const {
+    const std::filesystem::path path = std::filesystem::path(root_) / relative_path;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::function<CoreOf(unsigned)> cores_of_threads(unsigned threads) {
+    return [threads](unsigned cpu) {
+        const unsigned first = cpu - cpu % threads;
+        const std::string siblings = std::to_string(first) + "-" + std::to_string(first + threads - 1);
+        return CoreOf{.siblings = siblings, .core = static_cast<int>(cpu / threads)};
+    };
+}
+
+void write_machine(const FixtureTree& tree, const MachineShape& shape) {
+    tree.write("cpu/online", shape.online + "\n");
+    for (const auto& [node, cpulist] : shape.nodes) {
+        tree.write("node/node" + std::to_string(node) + "/cpulist", cpulist + "\n");
+    }
+    if (!shape.core_of) {
+        return;
+    }
+    CpuSet online;
+    if (!parse_cpu_list(shape.online, online)) {
+        throw std::invalid_argument("bad online list in a machine shape");
+    }
+    online.for_each([&](std::uint32_t cpu) {
+        const CoreOf core = shape.core_of(cpu);
+        const std::string topology = "cpu/cpu" + std::to_string(cpu) + "/topology/";
+        tree.write(topology + "core_cpus_list", core.siblings + "\n");
+        tree.write(topology + "physical_package_id", std::to_string(core.package) + "\n");
+        tree.write(topology + "die_id", std::to_string(core.die) + "\n");
+        tree.write(topology + "core_id", std::to_string(core.core) + "\n");
+    });
+}
+
+}  // namespace procgroups

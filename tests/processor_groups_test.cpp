@@ -1,0 +1,159 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fixture_tree.hpp"
+#include "win32/linux/processor_groups.hpp"
+
+namespace procgroups {
+namespace {
+
+struct GroupingCase {
+    const char* name;
+    MachineShape machine;
+    std::vector<DWORD> group_sizes;
+    std::vector<std::pair<unsigned, WORD>> group_of_cpu;  // spot checks
+};
+
+class GroupingTest : public testing::TestWithParam<GroupingCase> {};
+
+TEST_P(GroupingTest, FormsTheGroupsWindowsWould) {
+    const GroupingCase& c = GetParam();
+    const FixtureTree tree;
+    write_machine(tree, c.machine);
+    const ProcessorGroups groups = form_processor_groups(tree.root());
+    ASSERT_EQ(groups.error, 0U);
+    EXPECT_EQ(groups.group_sizes, c.group_sizes);
+    DWORD total = 0;
+    for (const DWORD size : c.group_sizes) {
+        total += size;
+    }
+    EXPECT_EQ(groups.online_count, total);
+    for (const auto& [cpu, group] : c.group_of_cpu) {
+        ASSERT_LT(cpu, groups.group_of_cpu.size());
+        EXPECT_EQ(groups.group_of_cpu[cpu], group) << "CPU " << cpu;
+    }
+}
+
+// Interleaved packages: even CPUs in package 0, odd ones in package 1.
+CoreOf alternate_packages(unsigned cpu) {
+    return {.siblings = std::to_string(cpu), .package = static_cast<int>(cpu % 2), .core = static_cast<int>(cpu)};
+}
+
+// Two threads per core, numbered as Intel machines do: CPU c and c + 36 are siblings.
+CoreOf split_siblings(unsigned cpu) {
+    const unsigned first = cpu % 36;
+    return {.siblings = std::to_string(first) + "," + std::to_string(first + 36), .core = static_cast<int>(first)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, GroupingTest,
+    testing::Values(
+        GroupingCase{"one_node", {"0-1", {{0, "0-1"}}, {}}, {2}, {{1, 0}}},
+        GroupingCase{"no_numa", {"0-7", {}, {}}, {8}, {}},
+        GroupingCase{"two_nodes_of_36", {"0-71", {{0, "0-35"}, {1, "36-71"}}, {}}, {36, 36}, {{36, 1}}},
+        GroupingCase{"node_of_72_two_thread_cores", {"0-71", {{0, "0-71"}}, cores_of_threads(2)}, {64, 8}, {{63, 0}, {64, 1}}},
+        GroupingCase{"node_of_128", {"0-127", {{0, "0-127"}}, cores_of_threads(2)}, {64, 64}, {}},
+        GroupingCase{"two_nodes_of_72", {"0-143", {{0, "0-71"}, {1, "72-143"}}, cores_of_threads(2)}, {64, 16, 64},
+                     {{64, 1}, {136, 1}, {72, 2}}},
+        GroupingCase{"five_nodes_of_16",
+                     {"0-79", {{0, "0-15"}, {1, "16-31"}, {2, "32-47"}, {3, "48-63"}, {4, "64-79"}}, {}}, {64, 16}, {}},
+        GroupingCase{"cores_never_split", {"0-71", {{0, "0-71"}}, cores_of_threads(3)}, {63, 9}, {{63, 1}}},
+        GroupingCase{"cut_by_package_first", {"0-127", {{0, "0-127"}}, alternate_packages}, {64, 64}, {{0, 0}, {1, 1}}},
+        GroupingCase{"cut_by_core_id_with_split_siblings", {"0-71", {{0, "0-71"}}, split_siblings}, {64, 8},
+                     {{31, 0}, {67, 0}, {32, 1}, {71, 1}}},
+        GroupingCase{"no_topology_files", {"0-99", {{0, "0-99"}}, {}}, {64, 36}, {{63, 0}, {64, 1}}},
+        GroupingCase{"offline_cpus_left_out", {"0-3,5-7", {{0, "0-7"}}, {}}, {7}, {}},
+        GroupingCase{"node_without_online_cpus_skipped", {"0-63", {{0, ""}, {1, "100-101"}, {2, "0-63"}}, {}}, {64}, {}},
+        GroupingCase{"unlisted_cpus_form_a_last_node", {"0-99", {{0, "0-59"}}, {}}, {60, 40}, {{60, 1}}},
+        GroupingCase{"cpu_in_two_nodes_counts_once", {"0-7", {{0, "0-7"}, {1, "0-7"}}, {}}, {8}, {}},
+        GroupingCase{"nodes_in_numeric_order", {"0-79", {{2, "40-79"}, {10, "0-39"}}, {}}, {40, 40}, {{40, 0}, {0, 1}}},
+        GroupingCase{"sparse_cpu_numbers", {"0-15,88-103", {{0, "0-87"}, {8, "88-175"}}, {}}, {32}, {{100, 0}}}),
+    [](const testing::TestParamInfo<GroupingCase>& p) { return p.param.name; });
+
+TEST(GroupingTest, FallsBackToThreadSiblingsOnOlderKernels) {
+    const FixtureTree tree;
+    write_machine(tree, {"0-71", {{0, "0-71"}}, {}});
+    // Kernels before core_cpus_list name the siblings thread_siblings_list.
+    for (unsigned cpu = 0; cpu < 36; ++cpu) {
+        tree.write("cpu/cpu" + std::to_string(cpu) + "/topology/thread_siblings_list",
+                   std::to_string(cpu) + "," + std::to_string(cpu + 36) + "\n");
+    }
+    const ProcessorGroups groups = form_processor_groups(tree.root());
+    EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{64, 8}));
+    EXPECT_EQ(groups.group_of_cpu[32], 1);
+    EXPECT_EQ(groups.group_of_cpu[68], 1);
+}
+
+struct BrokenCase {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> files;  // written over a one-node, 72-CPU machine
+    DWORD error;
+};
+
+class BrokenTopologyTest : public testing::TestWithParam<BrokenCase> {};
+
+TEST_P(BrokenTopologyTest, FailsWithTheWin32Code) {
+    const FixtureTree tree;
+    write_machine(tree, {"0-71", {{0, "0-71"}}, cores_of_threads(2)});
+    for (const auto& [path, content] : GetParam().files) {
+        tree.write(path, content);
+    }
+    const ProcessorGroups groups = form_processor_groups(tree.root());
+    EXPECT_EQ(groups.error, GetParam().error);
+    EXPECT_TRUE(groups.group_sizes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, BrokenTopologyTest,
+    testing::Values(BrokenCase{"empty_online", {{"cpu/online", ""}}, ERROR_INVALID_DATA},
+                    BrokenCase{"garbage_online", {{"cpu/online", "zero to seven\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"reversed_range", {{"cpu/online", "7-0\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"absurd_range", {{"cpu/online", "0-4294967295\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"garbage_node_list", {{"node/node0/cpulist", "0-71 \n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"node_without_cpulist", {{"node/node3/online", "1\n"}}, ERROR_FILE_NOT_FOUND},
+                    BrokenCase{"garbage_siblings", {{"cpu/cpu0/topology/core_cpus_list", "0;1\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"garbage_core_id", {{"cpu/cpu2/topology/core_id", "one\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"cpulist_is_a_folder", {{"node/node1/cpulist/x", ""}}, ERROR_GEN_FAILURE}),
+    [](const testing::TestParamInfo<BrokenCase>& p) { return p.param.name; });
+
+TEST(BrokenTopologyTest, MissingOnlineListIsFileNotFound) {
+    const FixtureTree tree;
+    tree.write("node/node0/cpulist", "0-1\n");
+    EXPECT_EQ(form_processor_groups(tree.root()).error, ERROR_FILE_NOT_FOUND);
+}
+
+TEST(BrokenTopologyTest, NodeFolderThatIsAFileIsPathNotFound) {
+    const FixtureTree tree;
+    tree.write("cpu/online", "0-1\n");
+    tree.write("node", "0\n");
+    EXPECT_EQ(form_processor_groups(tree.root()).error, ERROR_PATH_NOT_FOUND);
+}
+
+TEST(BrokenTopologyTest, UnreadableNodeListIsAccessDenied) {
+    const FixtureTree tree;
+    write_machine(tree, {"0-1", {{0, "0-1"}}, {}});
+    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod((tree.root() + "/node/node0/cpulist").c_str(), 0), 0);
+    // Root reads anything, so the reading is done by an unprivileged child.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && ::setresuid(65534, 65534, 65534) != 0) {
+            ::_exit(255);
+        }
+        ::_exit(static_cast<int>(form_processor_groups(tree.root()).error));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(static_cast<DWORD>(WEXITSTATUS(status)), ERROR_ACCESS_DENIED);
+}
+
+}  // namespace
+}  // namespace procgroups

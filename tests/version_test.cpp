@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "win32/linux/win32_subset.hpp"
+
+namespace {
+
+constexpr ULONGLONG kProductTypeEqual = ULONGLONG{VER_EQUAL} << 21;
+
+TEST(VerSetConditionMaskTest, EncodesAsWindowsDoes) {
+    EXPECT_EQ(VerSetConditionMask(0, VER_PRODUCT_TYPE, VER_EQUAL), kProductTypeEqual);
+    EXPECT_EQ(VerSetConditionMask(0, VER_PRODUCT_TYPE, 9), kProductTypeEqual);  // condition & 7
+    EXPECT_EQ(VerSetConditionMask(5, 0, VER_EQUAL), 5U);
+    EXPECT_EQ(VerSetConditionMask(5, VER_PRODUCT_TYPE, 0), 5U);
+    EXPECT_EQ(VerSetConditionMask(0, 0x2, VER_GREATER_EQUAL), ULONGLONG{3} << 3);
+    EXPECT_EQ(VerSetConditionMask(0, VER_PRODUCT_TYPE | 0x1, VER_EQUAL), kProductTypeEqual);
+}
+
+struct VerifyCase {
+    BYTE product_type;
+    DWORD type_mask;
+    ULONGLONG condition_mask;
+    BOOL result;
+    DWORD error;  // left by a FALSE result
+};
+
+TEST(VerifyVersionInfoWTest, ComparesTheProductTypeOfAWorkstation) {
+    const VerifyCase cases[] = {
+        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, kProductTypeEqual, TRUE, 0},
+        {3, VER_PRODUCT_TYPE, kProductTypeEqual, FALSE, ERROR_OLD_WIN_VERSION},  // a server
+        {3, VER_PRODUCT_TYPE, ULONGLONG{VER_LESS} << 21, TRUE, 0},
+        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{VER_GREATER} << 21, FALSE, ERROR_OLD_WIN_VERSION},
+        {VER_NT_WORKSTATION, 0, kProductTypeEqual, FALSE, ERROR_BAD_ARGUMENTS},
+        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, 0, FALSE, ERROR_BAD_ARGUMENTS},
+        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{6} << 21, FALSE, ERROR_BAD_ARGUMENTS},
+        {VER_NT_WORKSTATION, 0x2, ULONGLONG{VER_EQUAL} << 3, FALSE, ERROR_NOT_SUPPORTED},
+    };
+    for (const VerifyCase& c : cases) {
+        OSVERSIONINFOEXW version{};
+        version.dwOSVersionInfoSize = sizeof(version);
+        version.wProductType = c.product_type;
+        SetLastError(0);
+        EXPECT_EQ(VerifyVersionInfoW(&version, c.type_mask, c.condition_mask), c.result)
+            << "type " << int{c.product_type} << " mask " << c.type_mask << " conditions " << c.condition_mask;
+        EXPECT_EQ(GetLastError(), c.error);
+    }
+}
+
+}  // namespace
