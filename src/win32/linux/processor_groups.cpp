@@ -135,6 +135,8 @@ private:
     }
 
     // First fit: the lowest-numbered group with room for the whole piece, or a new one.
+    // First fit leaves at most one group half empty, so the CPU number limit keeps
+    // the group count far below ALL_PROCESSOR_GROUPS.
     void place_piece(const std::vector<std::uint32_t>& piece) {
         const auto size = static_cast<DWORD>(piece.size());
         auto& sizes = groups_.group_sizes;
