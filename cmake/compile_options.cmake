@@ -1,0 +1,16 @@
+# The project's own targets build with a strict warning set, and a warning fails
+# the build; under PROCGROUPS_SANITIZE also with AddressSanitizer and
+# UndefinedBehaviorSanitizer, stopping at the first error. Per target, so that
+# third-party code built alongside keeps its own flags.
+option(PROCGROUPS_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+function(procgroups_compile_options target)
+    target_compile_options(${target} PRIVATE
+        -Wall -Wextra -Wpedantic -Werror
+        -Wconversion -Wsign-conversion -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+        -Wcast-align -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
+    )
+    if(PROCGROUPS_SANITIZE)
+        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
+endfunction()
