@@ -56,8 +56,8 @@ BOOL GetProcessGroupAffinity(HANDLE hProcess, PUSHORT GroupCount, PUSHORT GroupA
 }
 
 HANDLE GetCurrentProcess() {
-    // Windows' pseudo handle for the calling process: (HANDLE)-1.
-    return reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+    // Windows' pseudo handle for the calling process is the pointer value -1.
+    return reinterpret_cast<HANDLE>(~std::uintptr_t{0});  // NOLINT(performance-no-int-to-ptr)
 }
 
 DWORD GetLastError() {
