@@ -19,8 +19,9 @@ int run_report(const SystemQueries& queries, OutputWriter& out) {
         return 1;
     }
 
-    out.print("IsWindowsServer: %d\n", queries.IsWindowsServer());
-    out.print("Active processor count across all processor groups: %d\n", static_cast<int>(total));
+    // The edition line comes first, though the total was asked for before it.
+    out.print("IsWindowsServer: %d\nActive processor count across all processor groups: %d\n",
+              queries.IsWindowsServer(), static_cast<int>(total));
 
     USHORT group_count = 0;
     if (queries.GetProcessGroupCount(group_count) != FALSE) {

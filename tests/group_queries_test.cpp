@@ -16,7 +16,7 @@ class GroupQueriesTest : public testing::Test {
 protected:
     void SetUp() override {
         write_machine(tree_, {"0-127", {{0, "0,2-64"}, {1, "1,65-127"}}, {}});
-        groups_ = form_processor_groups(tree_.root());
+        groups_ = form_processor_groups(tree_.root().c_str());
         ASSERT_EQ(groups_.error, 0U);
         ASSERT_EQ(::sched_getaffinity(0, sizeof(saved_), &saved_), 0);
     }

@@ -26,7 +26,7 @@ TEST_P(GroupingTest, FormsTheGroupsWindowsWould) {
     const GroupingCase& c = GetParam();
     const FixtureTree tree;
     write_machine(tree, c.machine);
-    const ProcessorGroups groups = form_processor_groups(tree.root());
+    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
     ASSERT_EQ(groups.error, 0U);
     EXPECT_EQ(groups.group_sizes, c.group_sizes);
     DWORD total = 0;
@@ -84,7 +84,7 @@ TEST(GroupingTest, FallsBackToThreadSiblingsOnOlderKernels) {
         tree.write("cpu/cpu" + std::to_string(cpu) + "/topology/thread_siblings_list",
                    std::to_string(cpu) + "," + std::to_string(cpu + 36) + "\n");
     }
-    const ProcessorGroups groups = form_processor_groups(tree.root());
+    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
     EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{64, 8}));
     EXPECT_EQ(groups.group_of_cpu[32], 1);
     EXPECT_EQ(groups.group_of_cpu[68], 1);
@@ -104,7 +104,7 @@ TEST_P(BrokenTopologyTest, FailsWithTheWin32Code) {
     for (const auto& [path, content] : GetParam().files) {
         tree.write(path, content);
     }
-    const ProcessorGroups groups = form_processor_groups(tree.root());
+    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
     EXPECT_EQ(groups.error, GetParam().error);
     EXPECT_TRUE(groups.group_sizes.empty());
 }
@@ -125,14 +125,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BrokenTopologyTest, MissingOnlineListIsFileNotFound) {
     const FixtureTree tree;
     tree.write("node/node0/cpulist", "0-1\n");
-    EXPECT_EQ(form_processor_groups(tree.root()).error, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_FILE_NOT_FOUND);
 }
 
 TEST(BrokenTopologyTest, NodeFolderThatIsAFileIsPathNotFound) {
     const FixtureTree tree;
     tree.write("cpu/online", "0-1\n");
     tree.write("node", "0\n");
-    EXPECT_EQ(form_processor_groups(tree.root()).error, ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_PATH_NOT_FOUND);
 }
 
 TEST(BrokenTopologyTest, UnreadableNodeListIsAccessDenied) {
@@ -147,7 +147,7 @@ TEST(BrokenTopologyTest, UnreadableNodeListIsAccessDenied) {
         if (::geteuid() == 0 && ::setresuid(65534, 65534, 65534) != 0) {
             ::_exit(255);
         }
-        ::_exit(static_cast<int>(form_processor_groups(tree.root()).error));
+        ::_exit(static_cast<int>(form_processor_groups(tree.root().c_str()).error));
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);

@@ -69,7 +69,7 @@ TEST(RealMachinesTest, FormTheExpectedGroups) {
         const FixtureTree copy;
         fs::copy(kMachines / machine, copy.root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         restore_empty_node_folders(copy.root());
-        const ProcessorGroups groups = form_processor_groups(copy.root());
+        const ProcessorGroups groups = form_processor_groups(copy.root().c_str());
         EXPECT_EQ(describe(groups), expected);
         EXPECT_EQ(groups.error != 0 ? "-" : std::to_string(groups.online_count), online);
         ++checked;

@@ -2,9 +2,11 @@
 # The built tool run as a user runs it: `tool_test.sh TOOL this_machine` on this
 # machine's own sysfs, `tool_test.sh TOOL fixture_machines` on machines of other
 # shapes, each fixture tree bound over /sys/devices/system in a private mount
-# namespace so that the tool reads it as the running machine's own.
+# namespace so that the tool reads it as the running machine's own. Words after
+# the suite go before the tool on every run (valgrind, say); a checker that finds
+# a fault must exit with a status the checks do not expect.
 set -u
-tool=$1
+tool=("${@:3}" "$1")
 failures=0
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -33,14 +35,14 @@ this_machine() {
         exit 77
     fi
     report="$head$online${nl}Active processors per group: $online,"
-    check "this machine" 0 "$report" "" -- "$tool"
-    check "odd arguments" 0 "$report" "" -- "$tool" --help -v "" "two words" "$(head -c 100000 /dev/zero | tr '\0' x)" \
+    check "this machine" 0 "$report" "" -- "${tool[@]}"
+    check "odd arguments" 0 "$report" "" -- "${tool[@]}" --help -v "" "two words" "$(head -c 100000 /dev/zero | tr '\0' x)" \
         -- $'\xff\xfe' '%x%n%s'
     for cpu in $(seq 0 $((online - 1))); do
-        check "under taskset -c $cpu" 0 "$report" "" -- taskset -c "$cpu" "$tool"
+        check "under taskset -c $cpu" 0 "$report" "" -- taskset -c "$cpu" "${tool[@]}"
     done
-    check "stdout on /dev/full" 1 "" "procgroups: write error: No space left on device$nl" -- sh -c '"$0" >/dev/full' "$tool"
-    check "stdout closed" 1 "" "procgroups: write error: Bad file descriptor$nl" -- sh -c '"$0" >&-' "$tool"
+    check "stdout on /dev/full" 1 "" "procgroups: write error: No space left on device$nl" -- sh -c '"$@" >/dev/full' sh "${tool[@]}"
+    check "stdout closed" 1 "" "procgroups: write error: Bad file descriptor$nl" -- sh -c '"$@" >&-' sh "${tool[@]}"
 }
 
 put() { mkdir -p "$(dirname "$1")" && printf '%s\n' "$2" >"$1"; }
@@ -60,7 +62,7 @@ on() {
     local run=(env)
     [ -n "${4:-}" ] && run=(taskset -c "$4")
     check "$1${4:+ on CPU $4}" "$2" "$3" "" -- unshare --mount \
-        sh -c 'mount --bind "$0" /sys/devices/system && exec "$@"' "$scratch/$1" "${run[@]}" "$tool"
+        sh -c 'mount --bind "$0" /sys/devices/system && exec "$@"' "$scratch/$1" "${run[@]}" "${tool[@]}"
 }
 
 fixture_machines() {

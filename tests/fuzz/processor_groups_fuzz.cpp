@@ -79,6 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             input.remove_prefix(cut + 1);
         }
     }
-    check_consistent(procgroups::form_processor_groups(root.string()));
+    check_consistent(procgroups::form_processor_groups(root.c_str()));
     return 0;
 }

@@ -41,6 +41,12 @@ void CpuSet::keep_only(const CpuSet& other) {
     }
 }
 
+void CpuSet::remove(std::uint32_t cpu) {
+    if (const std::size_t word = cpu / 64; word < words_.size()) {
+        words_[word] &= ~(std::uint64_t{1} << (cpu % 64));
+    }
+}
+
 bool CpuSet::contains(std::uint32_t cpu) const {
     const std::size_t word = cpu / 64;
     return word < words_.size() && ((words_[word] >> (cpu % 64)) & 1U) != 0;
@@ -64,7 +70,8 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Takes a decimal CPU number off the front of text.
+}  // namespace
+
 bool take_cpu_number(std::string_view& text, std::uint32_t& number) {
     if (text.empty() || !is_digit(text.front())) {
         return false;
@@ -80,42 +87,11 @@ bool take_cpu_number(std::string_view& text, std::uint32_t& number) {
     return true;
 }
 
-bool take_item(std::string_view& text, CpuSet& cpus) {
-    std::uint32_t first = 0;
-    if (!take_cpu_number(text, first)) {
-        return false;
-    }
-    std::uint32_t last = first;
-    if (!text.empty() && text.front() == '-') {
-        text.remove_prefix(1);
-        if (!take_cpu_number(text, last) || last < first) {
-            return false;
-        }
-    }
-    cpus.add_range(first, last);
-    return true;
-}
-
-}  // namespace
-
 bool parse_cpu_list(std::string_view text, CpuSet& cpus) {
-    text = text.substr(0, text.find('\0'));
-    if (!text.empty() && text.back() == '\n') {
-        text.remove_suffix(1);
-    }
-    if (text.empty()) {
+    return parse_cpu_ranges(text, [&cpus](std::uint32_t first, std::uint32_t last) {
+        cpus.add_range(first, last);
         return true;
-    }
-    while (take_item(text, cpus)) {
-        if (text.empty()) {
-            return true;
-        }
-        if (text.front() != ',') {
-            return false;
-        }
-        text.remove_prefix(1);
-    }
-    return false;
+    });
 }
 
 }  // namespace procgroups

@@ -16,6 +16,7 @@ public:
     void add_range(std::uint32_t first, std::uint32_t last);
     void add(std::uint32_t cpu) { add_range(cpu, cpu); }
     void add_all(const CpuSet& other);
+    void remove(std::uint32_t cpu);
     void remove_all(const CpuSet& other);
     void keep_only(const CpuSet& other);
 
@@ -38,9 +39,45 @@ private:
     std::vector<std::uint64_t> words_;
 };
 
+// Takes a decimal CPU number off the front of text; false past kMaxCpuNumber.
+[[nodiscard]] bool take_cpu_number(std::string_view& text, std::uint32_t& number);
+
 // Parses a CPU list in the kernel's format ("0-3,8,10-11", an optional trailing
-// newline, nothing after a NUL). Returns false, leaving cpus partly filled, for
-// anything else.
+// newline, nothing after a NUL), handing each range, checked, to
+// take_range(first, last). Returns false for anything else, or as soon as
+// take_range does.
+template <typename TakeRange>
+[[nodiscard]] bool parse_cpu_ranges(std::string_view text, TakeRange take_range) {
+    text = text.substr(0, text.find('\0'));
+    if (!text.empty() && text.back() == '\n') {
+        text.remove_suffix(1);
+    }
+    while (!text.empty()) {
+        std::uint32_t first = 0;
+        if (!take_cpu_number(text, first)) {
+            return false;
+        }
+        std::uint32_t last = first;
+        if (!text.empty() && text.front() == '-') {
+            text.remove_prefix(1);
+            if (!take_cpu_number(text, last) || last < first) {
+                return false;
+            }
+        }
+        if (!take_range(first, last)) {
+            return false;
+        }
+        if (!text.empty()) {
+            if (text.front() != ',' || text.size() == 1) {
+                return false;
+            }
+            text.remove_prefix(1);
+        }
+    }
+    return true;
+}
+
+// parse_cpu_ranges into a set; on failure cpus is left partly filled.
 [[nodiscard]] bool parse_cpu_list(std::string_view text, CpuSet& cpus);
 
 }  // namespace procgroups

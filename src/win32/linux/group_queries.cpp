@@ -21,35 +21,41 @@ struct CpuSetDeleter {
     void operator()(cpu_set_t* set) const { CPU_FREE(set); }
 };
 
-// The groups that hold at least one CPU the calling process may run on, ascending.
-DWORD groups_of_process(const ProcessorGroups& groups, std::vector<WORD>& numbers) {
+// Groups as a set of numbers: the same bitset serves for them as for CPUs.
+using GroupSet = CpuSet;
+
+void collect_groups(const ProcessorGroups& groups, const cpu_set_t* mask, std::size_t bytes, GroupSet& members) {
+    const std::size_t cpus = std::min(groups.group_of_cpu.size(), bytes * 8);
+    for (std::size_t cpu = 0; cpu < cpus; ++cpu) {
+        const WORD group = groups.group_of_cpu[cpu];
+        if (group != kNoGroup && CPU_ISSET_S(cpu, bytes, mask)) {
+            members.add(group);
+        }
+    }
+}
+
+// The groups that hold at least one CPU the calling process may run on.
+DWORD groups_of_process(const ProcessorGroups& groups, GroupSet& members) {
+    cpu_set_t fixed;  // 1,024 CPUs: enough for most machines, without the heap
+    if (::sched_getaffinity(0, sizeof(fixed), &fixed) == 0) {
+        collect_groups(groups, &fixed, sizeof(fixed), members);
+        return kNoError;
+    }
     // The kernel refuses a mask smaller than its own CPU count, so grow until it fits.
-    for (std::size_t cpus = std::max<std::size_t>(1024, groups.group_of_cpu.size());; cpus *= 2) {
+    int error = errno;
+    for (std::size_t cpus = std::size_t{2} * CPU_SETSIZE; error == EINVAL && cpus <= kMaxAffinityCpus; cpus *= 2) {
         const std::unique_ptr<cpu_set_t, CpuSetDeleter> mask(CPU_ALLOC(cpus));
         if (!mask) {
             return ERROR_NOT_ENOUGH_MEMORY;
         }
         const std::size_t bytes = CPU_ALLOC_SIZE(cpus);
-        if (::sched_getaffinity(0, bytes, mask.get()) != 0) {
-            if (errno == EINVAL && cpus < kMaxAffinityCpus) {
-                continue;
-            }
-            return win32_error_from_errno(errno);
+        if (::sched_getaffinity(0, bytes, mask.get()) == 0) {
+            collect_groups(groups, mask.get(), bytes, members);
+            return kNoError;
         }
-        std::vector<bool> member(groups.group_sizes.size());
-        for (std::size_t cpu = 0; cpu < groups.group_of_cpu.size(); ++cpu) {
-            const WORD group = groups.group_of_cpu[cpu];
-            if (group != kNoGroup && CPU_ISSET_S(cpu, bytes, mask.get())) {
-                member[group] = true;
-            }
-        }
-        for (std::size_t group = 0; group < member.size(); ++group) {
-            if (member[group]) {
-                numbers.push_back(static_cast<WORD>(group));
-            }
-        }
-        return kNoError;
+        error = errno;
     }
+    return win32_error_from_errno(error);
 }
 
 BOOL fail(DWORD error) {
@@ -88,15 +94,15 @@ BOOL process_group_affinity(const ProcessorGroups& groups, HANDLE process, PUSHO
     if (groups.error != kNoError) {
         return fail(groups.error);
     }
-    std::vector<WORD> numbers;
+    GroupSet members;
     try {
-        if (const DWORD error = groups_of_process(groups, numbers); error != kNoError) {
+        if (const DWORD error = groups_of_process(groups, members); error != kNoError) {
             return fail(error);
         }
     } catch (const std::bad_alloc&) {
         return fail(ERROR_NOT_ENOUGH_MEMORY);
     }
-    const auto needed = static_cast<USHORT>(numbers.size());
+    const auto needed = static_cast<USHORT>(members.count());
     if (*group_count < needed) {
         *group_count = needed;
         return fail(ERROR_INSUFFICIENT_BUFFER);
@@ -104,7 +110,7 @@ BOOL process_group_affinity(const ProcessorGroups& groups, HANDLE process, PUSHO
     if (needed > 0 && group_array == nullptr) {
         return fail(ERROR_NOACCESS);
     }
-    std::copy(numbers.begin(), numbers.end(), group_array);
+    members.for_each([&group_array](std::uint32_t group) { *group_array++ = static_cast<USHORT>(group); });
     *group_count = needed;
     return TRUE;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "win32/linux/win32_subset.hpp"
@@ -25,6 +24,6 @@ struct ProcessorGroups {
 // Forms the groups from the tree below sysfs_root (/sys/devices/system on a
 // running machine): online CPUs node by node, nodes over 64 CPUs cut at core
 // boundaries, pieces placed first-fit into groups of at most 64.
-[[nodiscard]] ProcessorGroups form_processor_groups(const std::string& sysfs_root);
+[[nodiscard]] ProcessorGroups form_processor_groups(const char* sysfs_root);
 
 }  // namespace procgroups

@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <memory>
-#include <string_view>
+#include <cstring>
 
 namespace procgroups {
 
@@ -32,10 +31,6 @@ public:
 
 private:
     int fd_;
-};
-
-struct DirectoryCloser {
-    void operator()(DIR* directory) const { ::closedir(directory); }
 };
 
 // Accepts "node" followed by a decimal number that fits 32 bits.
@@ -67,52 +62,83 @@ DWORD win32_error_from_errno(int error) {
     }
 }
 
-DWORD read_file(const std::string& path, std::string& content) {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+RelativePath& RelativePath::operator<<(std::string_view text) {
+    const std::size_t room = chars_.size() - 1 - size_;  // keeps the terminating NUL
+    const std::size_t taken = std::min(text.size(), room);
+    std::memcpy(chars_.data() + size_, text.data(), taken);
+    size_ += taken;
+    return *this;
+}
+
+RelativePath& RelativePath::operator<<(std::uint32_t number) {
+    std::array<char, 10> digits{};
+    const auto [end, status] = std::to_chars(digits.begin(), digits.end(), number);
+    return *this << std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
+}
+
+SysfsTree::SysfsTree(const char* root)
+    : root_fd_(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (root_fd_ < 0) {
+        open_error_ = win32_error_from_errno(errno);
+    }
+}
+
+SysfsTree::~SysfsTree() {
+    if (root_fd_ >= 0) {
+        ::close(root_fd_);
+    }
+}
+
+DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
+    const FileDescriptor file(::openat(root_fd_, path, O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
         return win32_error_from_errno(errno);
     }
-    // sysfs files are small: one read of a page-sized buffer is the usual whole story.
-    content.resize(4096);
+    char* buffer = content.page.data();
+    std::size_t capacity = content.page.size();
     std::size_t filled = 0;
     for (;;) {
-        const ssize_t got = ::read(file.get(), content.data() + filled, content.size() - filled);
+        const ssize_t got = ::read(file.get(), buffer + filled, capacity - filled);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return win32_error_from_errno(errno);
         }
-        if (got == 0) {
+        filled += static_cast<std::size_t>(got);
+        // sysfs hands over a whole attribute in one read, and a regular file
+        // reads short only at its end: a read that leaves room is the last.
+        if (filled < capacity) {
             break;
         }
-        filled += static_cast<std::size_t>(got);
-        if (filled == content.size()) {
-            if (content.size() >= kMaxFileSize) {
-                return ERROR_INVALID_DATA;
-            }
-            content.resize(content.size() * 2);
+        if (capacity >= kMaxFileSize) {
+            return ERROR_INVALID_DATA;
         }
+        if (buffer == content.page.data()) {
+            content.larger.assign(buffer, filled);
+        }
+        content.larger.resize(capacity * 2);
+        buffer = content.larger.data();
+        capacity = content.larger.size();
     }
-    content.resize(filled);
+    content.text = std::string_view(buffer, filled);
     return kNoError;
 }
 
-DWORD read_cpu_list(const std::string& path, CpuSet& cpus) {
-    std::string content;
-    if (const DWORD error = read_file(path, content); error != kNoError) {
-        return error;
-    }
-    return parse_cpu_list(content, cpus) ? kNoError : ERROR_INVALID_DATA;
+DWORD SysfsTree::read_cpu_list(const char* path, CpuSet& cpus) const {
+    return read_cpu_ranges(path, [&cpus](std::uint32_t first, std::uint32_t last) {
+        cpus.add_range(first, last);
+        return true;
+    });
 }
 
-DWORD read_topology_id(const std::string& path, std::int64_t& id) {
-    std::string content;
+DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
+    id = 0;
+    FileContent content;
     if (const DWORD error = read_file(path, content); error != kNoError) {
-        id = 0;
         return error == ERROR_FILE_NOT_FOUND ? kNoError : error;
     }
-    std::string_view text = content;
+    std::string_view text = content.text;
     if (!text.empty() && text.back() == '\n') {
         text.remove_suffix(1);
     }
@@ -121,20 +147,29 @@ DWORD read_topology_id(const std::string& path, std::int64_t& id) {
     return status == std::errc{} && stop == end ? kNoError : ERROR_INVALID_DATA;
 }
 
-DWORD list_numa_nodes(const std::string& node_folder, std::vector<std::uint32_t>& nodes) {
-    const std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(node_folder.c_str()));
-    if (!directory) {
+DWORD SysfsTree::list_numa_nodes(std::vector<std::uint32_t>& nodes) const {
+    const FileDescriptor folder(::openat(root_fd_, "node", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
         return errno == ENOENT ? kNoError : win32_error_from_errno(errno);
     }
-    errno = 0;
-    while (const dirent* entry = ::readdir(directory.get())) {
-        std::uint32_t node = 0;
-        if (parse_node_name(entry->d_name, node)) {
-            nodes.push_back(node);
+    // getdents64 into a buffer of our own: opendir would reserve 32 KiB on the heap.
+    alignas(dirent64) std::array<char, 4096> entries;
+    for (;;) {
+        const ssize_t got = ::getdents64(folder.get(), entries.data(), entries.size());
+        if (got < 0) {
+            return win32_error_from_errno(errno);
         }
-    }
-    if (errno != 0) {
-        return win32_error_from_errno(errno);
+        if (got == 0) {
+            break;
+        }
+        for (std::size_t offset = 0; offset < static_cast<std::size_t>(got);) {
+            const auto* entry = reinterpret_cast<const dirent64*>(entries.data() + offset);
+            std::uint32_t node = 0;
+            if (parse_node_name(entry->d_name, node)) {
+                nodes.push_back(node);
+            }
+            offset += entry->d_reclen;
+        }
     }
     std::sort(nodes.begin(), nodes.end());
     return kNoError;

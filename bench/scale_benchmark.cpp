@@ -1,0 +1,62 @@
+// What forming the processor groups costs as machines grow: time, time per CPU
+// and files opened, for machines of 2 to 4,096 CPUs in two shapes.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <string>
+
+#include "fixture_tree.hpp"
+#include "open_counter.hpp"
+#include "win32/linux/processor_groups.hpp"
+
+namespace procgroups {
+namespace {
+
+std::string cpu_range(unsigned first, unsigned count) {
+    return std::to_string(first) + "-" + std::to_string(first + count - 1);
+}
+
+// Nodes of node_size CPUs (fewer in a smaller machine); each CPU a core of its
+// own, or cores of two threads.
+MachineShape machine_of(unsigned cpus, unsigned node_size, bool two_thread_cores) {
+    MachineShape shape{cpu_range(0, cpus), {}, two_thread_cores ? cores_of_threads(2) : nullptr};
+    for (unsigned first = 0; first < cpus; first += node_size) {
+        shape.nodes[static_cast<int>(first / node_size)] = cpu_range(first, std::min(node_size, cpus - first));
+    }
+    return shape;
+}
+
+void form_groups(benchmark::State& state, unsigned node_size, bool two_thread_cores) {
+    const auto cpus = static_cast<unsigned>(state.range(0));
+    const FixtureTree tree;
+    write_machine(tree, machine_of(cpus, node_size, two_thread_cores));
+    const std::uint64_t opened_before = files_opened();
+    for (auto _ : state) {
+        const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
+        if (groups.error != 0 || groups.online_count != cpus) {
+            state.SkipWithError("the fixture did not form");
+            break;
+        }
+        benchmark::DoNotOptimize(groups.group_sizes.data());
+    }
+    state.counters["files_opened"] = benchmark::Counter(static_cast<double>(files_opened() - opened_before),
+                                                        benchmark::Counter::kAvgIterations);
+    state.counters["time_per_cpu"] =
+        benchmark::Counter(cpus, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void nodes_of_64_or_fewer(benchmark::State& state) {
+    form_groups(state, 64, false);
+}
+
+void nodes_of_256_in_two_thread_cores(benchmark::State& state) {
+    form_groups(state, 256, true);
+}
+
+BENCHMARK(nodes_of_64_or_fewer)->Arg(2)->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(nodes_of_256_in_two_thread_cores)->Arg(2)->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace procgroups
+
+BENCHMARK_MAIN();
