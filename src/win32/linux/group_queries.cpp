@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "win32/linux/sysfs.hpp"
 

@@ -45,15 +45,16 @@ public:
         if (tree_.open_error() != kNoError) {
             return tree_.open_error();
         }
-        CpuSet online;
-        if (const DWORD error = tree_.read_cpu_list("cpu/online", online); error != kNoError) {
+        // The online CPUs that no node has taken yet.
+        CpuSet unplaced;
+        if (const DWORD error = tree_.read_cpu_list("cpu/online", unplaced); error != kNoError) {
             return error;
         }
-        if (online.empty()) {
+        if (unplaced.empty()) {
             return ERROR_INVALID_DATA;  // the process itself runs on some CPU
         }
-        groups_.online_count = online.count();
-        groups_.group_of_cpu.assign(online.capacity(), kNoGroup);
+        groups_.online_count = unplaced.count();
+        groups_.group_of_cpu.assign(unplaced.capacity(), kNoGroup);
 
         std::vector<std::uint32_t> nodes;
         if (const DWORD error = tree_.list_numa_nodes(nodes); error != kNoError) {
@@ -66,14 +67,13 @@ public:
             if (const DWORD error = tree_.read_cpu_list(path.c_str(), node_cpus); error != kNoError) {
                 return error;
             }
-            // online keeps the CPUs no node has taken yet
-            node_cpus.keep_only(online);
-            online.remove_all(node_cpus);
+            node_cpus.keep_only(unplaced);
+            unplaced.remove_all(node_cpus);
             if (const DWORD error = add_node(node_cpus); error != kNoError) {
                 return error;
             }
         }
-        return add_node(online);  // online CPUs that no node lists
+        return add_node(unplaced);  // online CPUs that no node lists
     }
 
 private:
