@@ -32,15 +32,28 @@ constexpr std::array kFiles = {
     "cpu/cpu64/topology/core_id",
 };
 
-const fs::path& tree_root() {
-    static const fs::path root = [] {
+// One tree for the whole run, rewritten for each input and removed at exit.
+struct FuzzTree {
+    fs::path root;
+
+    FuzzTree() {
         std::string pattern = (fs::temp_directory_path() / "procgroups-fuzz-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
-        return fs::path(pattern);
-    }();
-    return root;
+        root = pattern;
+    }
+    FuzzTree(const FuzzTree&) = delete;
+    FuzzTree& operator=(const FuzzTree&) = delete;
+    ~FuzzTree() {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+};
+
+const fs::path& tree_root() {
+    static const FuzzTree tree;
+    return tree.root;
 }
 
 void check_consistent(const procgroups::ProcessorGroups& groups) {
