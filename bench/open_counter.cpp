@@ -11,9 +11,11 @@ namespace {
 
 std::atomic<std::uint64_t> opened{0};
 
-// The mode argument exists only when a file may be created.
-mode_t mode_argument(int flags, va_list arguments) {
-    return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(arguments, unsigned)) : 0;
+// Counts the call and makes it; the mode argument exists only when a file may be created.
+int counted_openat(int folder, const char* path, int flags, va_list arguments) {
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(arguments, unsigned)) : 0;
+    ++opened;
+    return static_cast<int>(::syscall(SYS_openat, folder, path, flags, mode));
 }
 
 }  // namespace
@@ -25,17 +27,15 @@ std::uint64_t procgroups::files_opened() {
 extern "C" int openat(int folder, const char* path, int flags, ...) {
     va_list arguments;
     va_start(arguments, flags);
-    const mode_t mode = mode_argument(flags, arguments);
+    const int fd = counted_openat(folder, path, flags, arguments);
     va_end(arguments);
-    ++opened;
-    return static_cast<int>(::syscall(SYS_openat, folder, path, flags, mode));
+    return fd;
 }
 
 extern "C" int open(const char* path, int flags, ...) {
     va_list arguments;
     va_start(arguments, flags);
-    const mode_t mode = mode_argument(flags, arguments);
+    const int fd = counted_openat(AT_FDCWD, path, flags, arguments);
     va_end(arguments);
-    ++opened;
-    return static_cast<int>(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+    return fd;
 }

@@ -18,15 +18,6 @@ void CpuSet::add_range(std::uint32_t first, std::uint32_t last) {
     }
 }
 
-void CpuSet::add_all(const CpuSet& other) {
-    if (words_.size() < other.words_.size()) {
-        words_.resize(other.words_.size());
-    }
-    for (std::size_t word = 0; word < other.words_.size(); ++word) {
-        words_[word] |= other.words_[word];
-    }
-}
-
 void CpuSet::remove_all(const CpuSet& other) {
     const std::size_t shared = std::min(words_.size(), other.words_.size());
     for (std::size_t word = 0; word < shared; ++word) {
@@ -88,10 +79,7 @@ bool take_cpu_number(std::string_view& text, std::uint32_t& number) {
 }
 
 bool parse_cpu_list(std::string_view text, CpuSet& cpus) {
-    return parse_cpu_ranges(text, [&cpus](std::uint32_t first, std::uint32_t last) {
-        cpus.add_range(first, last);
-        return true;
-    });
+    return parse_cpu_ranges(text, adding_to(cpus));
 }
 
 }  // namespace procgroups

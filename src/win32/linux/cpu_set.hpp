@@ -15,7 +15,6 @@ class CpuSet {
 public:
     void add_range(std::uint32_t first, std::uint32_t last);
     void add(std::uint32_t cpu) { add_range(cpu, cpu); }
-    void add_all(const CpuSet& other);
     void remove(std::uint32_t cpu);
     void remove_all(const CpuSet& other);
     void keep_only(const CpuSet& other);
@@ -75,6 +74,14 @@ template <typename TakeRange>
         }
     }
     return true;
+}
+
+// A take_range for parse_cpu_ranges that adds each range to cpus.
+inline auto adding_to(CpuSet& cpus) {
+    return [&cpus](std::uint32_t first, std::uint32_t last) {
+        cpus.add_range(first, last);
+        return true;
+    };
 }
 
 // parse_cpu_ranges into a set; on failure cpus is left partly filled.

@@ -126,10 +126,7 @@ DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
 }
 
 DWORD SysfsTree::read_cpu_list(const char* path, CpuSet& cpus) const {
-    return read_cpu_ranges(path, [&cpus](std::uint32_t first, std::uint32_t last) {
-        cpus.add_range(first, last);
-        return true;
-    });
+    return read_cpu_ranges(path, adding_to(cpus));
 }
 
 DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
