@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -90,10 +91,12 @@ TEST(GroupingTest, FallsBackToThreadSiblingsOnOlderKernels) {
     EXPECT_EQ(groups.group_of_cpu[68], 1);
 }
 
+// A one-node, 72-CPU machine, damaged: one path removed, then files written over it.
 struct BrokenCase {
     const char* name;
-    std::vector<std::pair<const char*, const char*>> files;  // written over a one-node, 72-CPU machine
+    std::vector<std::pair<const char*, const char*>> files;
     DWORD error;
+    const char* removed = nullptr;
 };
 
 class BrokenTopologyTest : public testing::TestWithParam<BrokenCase> {};
@@ -101,6 +104,9 @@ class BrokenTopologyTest : public testing::TestWithParam<BrokenCase> {};
 TEST_P(BrokenTopologyTest, FailsWithTheWin32Code) {
     const FixtureTree tree;
     write_machine(tree, {"0-71", {{0, "0-71"}}, cores_of_threads(2)});
+    if (GetParam().removed != nullptr) {
+        std::filesystem::remove_all(tree.root() + "/" + GetParam().removed);
+    }
     for (const auto& [path, content] : GetParam().files) {
         tree.write(path, content);
     }
@@ -119,21 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenCase{"node_without_cpulist", {{"node/node3/online", "1\n"}}, ERROR_FILE_NOT_FOUND},
                     BrokenCase{"garbage_siblings", {{"cpu/cpu0/topology/core_cpus_list", "0;1\n"}}, ERROR_INVALID_DATA},
                     BrokenCase{"garbage_core_id", {{"cpu/cpu2/topology/core_id", "one\n"}}, ERROR_INVALID_DATA},
-                    BrokenCase{"cpulist_is_a_folder", {{"node/node1/cpulist/x", ""}}, ERROR_GEN_FAILURE}),
+                    BrokenCase{"cpulist_is_a_folder", {{"node/node1/cpulist/x", ""}}, ERROR_GEN_FAILURE},
+                    BrokenCase{"missing_online", {}, ERROR_FILE_NOT_FOUND, "cpu/online"},
+                    BrokenCase{"node_folder_is_a_file", {{"node", "0\n"}}, ERROR_PATH_NOT_FOUND, "node"}),
     [](const testing::TestParamInfo<BrokenCase>& p) { return p.param.name; });
-
-TEST(BrokenTopologyTest, MissingOnlineListIsFileNotFound) {
-    const FixtureTree tree;
-    tree.write("node/node0/cpulist", "0-1\n");
-    EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_FILE_NOT_FOUND);
-}
-
-TEST(BrokenTopologyTest, NodeFolderThatIsAFileIsPathNotFound) {
-    const FixtureTree tree;
-    tree.write("cpu/online", "0-1\n");
-    tree.write("node", "0\n");
-    EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_PATH_NOT_FOUND);
-}
 
 TEST(BrokenTopologyTest, UnreadableNodeListIsAccessDenied) {
     const FixtureTree tree;
