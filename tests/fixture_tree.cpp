@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 #include "win32/linux/cpu_set.hpp"
 
@@ -36,10 +37,39 @@ std::function<CoreOf(unsigned)> cores_of_threads(unsigned threads) {
     };
 }
 
+MachineShape nodes_of_sizes(const std::vector<unsigned>& sizes, std::function<CoreOf(unsigned)> core_of) {
+    MachineShape shape{{}, {}, std::move(core_of), {}};
+    unsigned first = 0;
+    for (const unsigned size : sizes) {
+        shape.nodes[static_cast<int>(shape.nodes.size())] = std::to_string(first) + "-" + std::to_string(first + size - 1);
+        first += size;
+    }
+    shape.online = "0-" + std::to_string(first - 1);
+    return shape;
+}
+
+std::map<int, std::string> socket_distances(int nodes, int per_socket, int near, int far) {
+    std::map<int, std::string> lines;
+    for (int from = 0; from < nodes; ++from) {
+        std::string& line = lines[from];
+        for (int to = 0; to < nodes; ++to) {
+            const int distance = from == to ? 10 : from / per_socket == to / per_socket ? near : far;
+            if (to > 0) {
+                line += ' ';
+            }
+            line += std::to_string(distance);
+        }
+    }
+    return lines;
+}
+
 void write_machine(const FixtureTree& tree, const MachineShape& shape) {
     tree.write("cpu/online", shape.online + "\n");
     for (const auto& [node, cpulist] : shape.nodes) {
         tree.write("node/node" + std::to_string(node) + "/cpulist", cpulist + "\n");
+    }
+    for (const auto& [node, line] : shape.distances) {
+        tree.write("node/node" + std::to_string(node) + "/distance", line + "\n");
     }
     if (!shape.core_of) {
         return;

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace procgroups {
 
@@ -32,15 +33,24 @@ struct CoreOf {
 };
 
 // A machine in a few words: its online CPUs, each node's cpulist by node number
-// (none: a kernel without NUMA), and the core of each online CPU.
+// (none: a kernel without NUMA), the core of each online CPU, and each node's
+// line of NUMA distances.
 struct MachineShape {
     std::string online;
     std::map<int, std::string> nodes;
     std::function<CoreOf(unsigned cpu)> core_of;
+    std::map<int, std::string> distances{};
 };
 
 // Cores of `threads` consecutive CPUs, numbered in order, in package 0.
 std::function<CoreOf(unsigned)> cores_of_threads(unsigned threads);
+
+// Nodes 0, 1, ... holding consecutive CPUs from 0, of the sizes given, all online.
+MachineShape nodes_of_sizes(const std::vector<unsigned>& sizes, std::function<CoreOf(unsigned)> core_of = nullptr);
+
+// The distance lines of `nodes` nodes in sockets of `per_socket` consecutive
+// nodes: 10 to itself, `near` within its socket, `far` across.
+std::map<int, std::string> socket_distances(int nodes, int per_socket, int near, int far);
 
 void write_machine(const FixtureTree& tree, const MachineShape& shape);
 

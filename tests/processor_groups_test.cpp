@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -52,6 +54,11 @@ CoreOf split_siblings(unsigned cpu) {
     return {.siblings = std::to_string(first) + "," + std::to_string(first + 36), .core = static_cast<int>(first)};
 }
 
+MachineShape with_distances(MachineShape shape, std::map<int, std::string> distances) {
+    shape.distances = std::move(distances);
+    return shape;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rules, GroupingTest,
     testing::Values(
@@ -60,10 +67,38 @@ INSTANTIATE_TEST_SUITE_P(
         GroupingCase{"two_nodes_of_36", {"0-71", {{0, "0-35"}, {1, "36-71"}}, {}}, {36, 36}, {{36, 1}}},
         GroupingCase{"node_of_72_two_thread_cores", {"0-71", {{0, "0-71"}}, cores_of_threads(2)}, {64, 8}, {{63, 0}, {64, 1}}},
         GroupingCase{"node_of_128", {"0-127", {{0, "0-127"}}, cores_of_threads(2)}, {64, 64}, {}},
-        GroupingCase{"two_nodes_of_72", {"0-143", {{0, "0-71"}, {1, "72-143"}}, cores_of_threads(2)}, {64, 16, 64},
+        GroupingCase{"two_nodes_of_72", nodes_of_sizes({72, 72}, cores_of_threads(2)), {64, 16, 64},
                      {{64, 1}, {136, 1}, {72, 2}}},
-        GroupingCase{"five_nodes_of_16",
-                     {"0-79", {{0, "0-15"}, {1, "16-31"}, {2, "32-47"}, {3, "48-63"}, {4, "64-79"}}, {}}, {64, 16}, {}},
+        GroupingCase{"two_nodes_of_80", nodes_of_sizes({80, 80}, cores_of_threads(2)), {64, 32, 64},
+                     {{64, 1}, {144, 1}, {80, 2}}},
+        GroupingCase{"two_nodes_of_192", nodes_of_sizes({192, 192}, cores_of_threads(2)), {64, 64, 64, 64, 64, 64},
+                     {{191, 2}, {192, 3}}},
+        GroupingCase{"four_nodes_of_36_need_four_groups", nodes_of_sizes({36, 36, 36, 36}), {36, 36, 36, 36}, {{108, 3}}},
+        GroupingCase{"two_small_nodes_share_one_group", nodes_of_sizes({30, 30}), {60}, {{59, 0}}},
+        GroupingCase{"distances_unread_on_a_small_machine", with_distances(nodes_of_sizes({30, 30}), {{0, "?"}}), {60}, {}},
+        // Small nodes spread evenly over the fewest groups...
+        GroupingCase{"four_nodes_of_20_alternate", nodes_of_sizes({20, 20, 20, 20}), {40, 40},
+                     {{0, 0}, {20, 1}, {40, 0}, {60, 1}}},
+        GroupingCase{"five_nodes_of_16", nodes_of_sizes({16, 16, 16, 16, 16}), {48, 32}, {{16, 1}, {32, 0}, {64, 0}}},
+        GroupingCase{"three_nodes_of_30", nodes_of_sizes({30, 30, 30}), {60, 30}, {{30, 1}, {60, 0}}},
+        GroupingCase{"eight_nodes_of_12_alternate", nodes_of_sizes({12, 12, 12, 12, 12, 12, 12, 12}), {48, 48},
+                     {{12, 1}, {24, 0}, {95, 1}}},
+        // ...and a group more when the pieces do not fit: the second 20 joins the 30.
+        GroupingCase{"fewest_groups_that_fit", nodes_of_sizes({50, 30, 20, 20}), {50, 50, 20}, {{50, 1}, {80, 2}, {100, 1}}},
+        // ...then close nodes trade places into the same group.
+        GroupingCase{"four_nodes_of_20_by_socket", with_distances(nodes_of_sizes({20, 20, 20, 20}), socket_distances(4, 2, 11, 21)),
+                     {40, 40}, {{20, 0}, {40, 1}, {79, 1}}},
+        GroupingCase{"eight_nodes_of_12_by_socket",
+                     with_distances(nodes_of_sizes({12, 12, 12, 12, 12, 12, 12, 12}), socket_distances(8, 4, 12, 32)),
+                     {48, 48}, {{36, 0}, {47, 0}, {48, 1}}},
+        GroupingCase{"closest_pair_together",
+                     with_distances(nodes_of_sizes({20, 20, 20, 20}),
+                                    {{0, "10 21 21 11"}, {1, "21 10 21 21"}, {2, "21 21 10 21"}, {3, "11 21 21 10"}}),
+                     {40, 40}, {{20, 1}, {40, 1}, {60, 0}}},
+        GroupingCase{"distances_count_nodes_without_cpus",
+                     with_distances({"0-79", {{0, "0-19"}, {1, "20-39"}, {2, "40-59"}, {3, "60-79"}, {4, ""}}, {}},
+                                    socket_distances(5, 2, 11, 21)),
+                     {40, 40}, {{20, 0}, {40, 1}}},
         GroupingCase{"cores_never_split", {"0-71", {{0, "0-71"}}, cores_of_threads(3)}, {63, 9}, {{63, 1}}},
         GroupingCase{"cut_by_package_first", {"0-127", {{0, "0-127"}}, alternate_packages}, {64, 64}, {{0, 0}, {1, 1}}},
         GroupingCase{"cut_by_core_id_with_split_siblings", {"0-71", {{0, "0-71"}}, split_siblings}, {64, 8},
@@ -76,6 +111,48 @@ INSTANTIATE_TEST_SUITE_P(
         GroupingCase{"nodes_in_numeric_order", {"0-79", {{2, "40-79"}, {10, "0-39"}}, {}}, {40, 40}, {{40, 0}, {0, 1}}},
         GroupingCase{"sparse_cpu_numbers", {"0-15,88-103", {{0, "0-87"}, {8, "88-175"}}, {}}, {32}, {{100, 0}}}),
     [](const testing::TestParamInfo<GroupingCase>& p) { return p.param.name; });
+
+// Four nodes of 20 in two sockets, one node's distance line replaced (or
+// removed): damage fails the topology, a table no firmware may hold is ignored
+// and leaves the nodes alternating, a sound one keeps each socket together.
+struct DistanceCase {
+    const char* name;
+    const char* node1_line;
+    DWORD error;
+    WORD group_of_node2 = 0;
+};
+
+class DistanceTableTest : public testing::TestWithParam<DistanceCase> {};
+
+TEST_P(DistanceTableTest, IsUsedIgnoredOrRefused) {
+    const FixtureTree tree;
+    write_machine(tree, with_distances(nodes_of_sizes({20, 20, 20, 20}), socket_distances(4, 2, 11, 21)));
+    if (GetParam().node1_line == nullptr) {
+        std::filesystem::remove(tree.root() + "/node/node1/distance");
+    } else {
+        tree.write("node/node1/distance", GetParam().node1_line);
+    }
+    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
+    ASSERT_EQ(groups.error, GetParam().error);
+    if (groups.error == 0) {
+        EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{40, 40}));
+        EXPECT_EQ(groups.group_of_cpu[40], GetParam().group_of_node2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Distances, DistanceTableTest,
+    testing::Values(DistanceCase{"sound", "11 10 21 21\n", 0, 1}, DistanceCase{"without_line_end", "11 10 21 21", 0, 1},
+                    DistanceCase{"missing", nullptr, 0, 0}, DistanceCase{"below_ten", "9 10 21 21\n", 0, 0},
+                    DistanceCase{"not_ten_to_itself", "11 12 21 21\n", 0, 0},
+                    DistanceCase{"too_short", "11 10 21\n", ERROR_INVALID_DATA},
+                    DistanceCase{"too_long", "11 10 21 21 21\n", ERROR_INVALID_DATA},
+                    DistanceCase{"not_a_number", "11 10 x 21\n", ERROR_INVALID_DATA},
+                    DistanceCase{"leading_zero", "011 10 21 21\n", ERROR_INVALID_DATA},
+                    DistanceCase{"two_blanks", "11  10 21 21\n", ERROR_INVALID_DATA},
+                    DistanceCase{"empty", "", ERROR_INVALID_DATA},
+                    DistanceCase{"beyond_32_bits", "11 10 21 4294967296\n", ERROR_INVALID_DATA}),
+    [](const testing::TestParamInfo<DistanceCase>& p) { return p.param.name; });
 
 TEST(GroupingTest, FallsBackToThreadSiblingsOnOlderKernels) {
     const FixtureTree tree;

@@ -78,6 +78,20 @@ fixture_machines() {
     on split 0 "${head}128${nl}Active processors per group: 64," 1
     on split 0 "${head}128${nl}Active processors per group: 64," 0
 
+    # Four nodes of 20; CPUs 0 and 1 in nodes 0 and 1. Without distances the
+    # nodes alternate between two groups; with them the socket of nodes 0 and 1
+    # makes one group, and the process runs in that group only.
+    machine four_nodes 0-79 0=0,2-20 1=1,21-39 2=40-59 3=60-79
+    on four_nodes 0 "${head}80${nl}Active processors per group: 40,40,"
+    cp -r "$scratch/four_nodes" "$scratch/two_sockets"
+    for node in 0 1 2 3; do
+        put "$scratch/two_sockets/node/node$node/distance" \
+            "$(for other in 0 1 2 3; do
+                [ "$other" = "$node" ] && echo 10 || { [ $((other / 2)) = $((node / 2)) ] && echo 11 || echo 21; }
+            done | paste -sd' ')"
+    done
+    on two_sockets 0 "${head}80${nl}Active processors per group: 40,"
+
     machine big_node 0-71 0=0-71
     for cpu in $(seq 0 71); do
         put "$scratch/big_node/cpu/cpu$cpu/topology/core_cpus_list" "$((cpu & ~1))-$((cpu | 1))"

@@ -23,6 +23,8 @@ constexpr std::array kFiles = {
     "node/node0/cpulist",
     "node/node1/cpulist",
     "node/node7/cpulist",
+    "node/node0/distance",
+    "node/node1/distance",
     "cpu/cpu0/topology/core_cpus_list",
     "cpu/cpu0/topology/physical_package_id",
     "cpu/cpu0/topology/core_id",

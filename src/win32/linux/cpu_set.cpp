@@ -63,18 +63,19 @@ bool is_digit(char c) {
 
 }  // namespace
 
-bool take_cpu_number(std::string_view& text, std::uint32_t& number) {
-    if (text.empty() || !is_digit(text.front())) {
+bool take_decimal(std::string_view& text, std::uint32_t largest, std::uint32_t& number) {
+    if (text.empty() || !is_digit(text.front()) || (text.front() == '0' && text.size() > 1 && is_digit(text[1]))) {
         return false;
     }
-    number = 0;
+    std::uint64_t value = 0;
     while (!text.empty() && is_digit(text.front())) {
-        number = number * 10 + static_cast<std::uint32_t>(text.front() - '0');
-        if (number > kMaxCpuNumber) {
+        value = value * 10 + static_cast<std::uint64_t>(text.front() - '0');
+        if (value > largest) {
             return false;
         }
         text.remove_prefix(1);
     }
+    number = static_cast<std::uint32_t>(value);
     return true;
 }
 

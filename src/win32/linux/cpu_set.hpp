@@ -38,8 +38,14 @@ private:
     std::vector<std::uint64_t> words_;
 };
 
+// Takes a decimal number off the front of text as the kernel writes it, with
+// no sign and no leading zero; false past `largest`.
+[[nodiscard]] bool take_decimal(std::string_view& text, std::uint32_t largest, std::uint32_t& number);
+
 // Takes a decimal CPU number off the front of text; false past kMaxCpuNumber.
-[[nodiscard]] bool take_cpu_number(std::string_view& text, std::uint32_t& number);
+[[nodiscard]] inline bool take_cpu_number(std::string_view& text, std::uint32_t& number) {
+    return take_decimal(text, kMaxCpuNumber, number);
+}
 
 // Parses a CPU list in the kernel's format ("0-3,8,10-11", an optional trailing
 // newline, nothing after a NUL), handing each range, checked, to

@@ -37,6 +37,10 @@ std::vector<std::uint32_t> cpus_of(const CpuSet& set) {
     return cpus;
 }
 
+// The kernel's NUMA distances are multiples of this scale; Windows weighs them by 128.
+constexpr std::uint64_t kDistanceWeight = 128;
+constexpr std::uint32_t kLocalDistance = 10;
+
 class GroupFormer {
 public:
     GroupFormer(const char* sysfs_root, ProcessorGroups& groups) : tree_(sysfs_root), groups_(groups) {}
@@ -56,62 +60,128 @@ public:
         groups_.online_count = unplaced.count();
         groups_.group_of_cpu.assign(unplaced.capacity(), kNoGroup);
 
-        std::vector<std::uint32_t> nodes;
-        if (const DWORD error = tree_.list_numa_nodes(nodes); error != kNoError) {
+        if (const DWORD error = tree_.list_numa_nodes(node_folders_); error != kNoError) {
             return error;
         }
-        for (const std::uint32_t node : nodes) {
+        for (std::uint32_t folder = 0; folder < node_folders_.size(); ++folder) {
             CpuSet node_cpus;
             RelativePath path;
-            path << "node/node" << node << "/cpulist";
+            path << "node/node" << node_folders_[folder] << "/cpulist";
             if (const DWORD error = tree_.read_cpu_list(path.c_str(), node_cpus); error != kNoError) {
                 return error;
             }
             node_cpus.keep_only(unplaced);
             unplaced.remove_all(node_cpus);
-            if (const DWORD error = add_node(node_cpus); error != kNoError) {
+            if (const DWORD error = add_node(node_cpus, folder); error != kNoError) {
                 return error;
             }
         }
-        return add_node(unplaced);  // online CPUs that no node lists
+        // Online CPUs that no node lists make a node of their own.
+        if (const DWORD error = add_node(unplaced, kNoFolder); error != kNoError) {
+            return error;
+        }
+        NodeDistances distances;
+        if (const DWORD error = read_distances(distances); error != kNoError) {
+            return error;
+        }
+        place_pieces(assign_groups(pieces_, distances));
+        return kNoError;
     }
 
 private:
-    DWORD add_node(const CpuSet& node_cpus) {
-        if (const DWORD size = node_cpus.count(); size <= kMaxGroupSize) {
-            if (size > 0) {
-                const WORD group = first_fit(size);
-                node_cpus.for_each([this, group](std::uint32_t cpu) { groups_.group_of_cpu[cpu] = group; });
-            }
+    static constexpr std::uint32_t kNoFolder = 0xffffffff;
+
+    // Adds the node's CPUs as pieces: the whole node, or cuts of whole cores.
+    DWORD add_node(const CpuSet& node_cpus, std::uint32_t folder) {
+        const DWORD size = node_cpus.count();
+        if (size == 0) {
             return kNoError;
         }
-        NodeCores node;
-        if (const DWORD error = read_cores(node_cpus, node); error != kNoError) {
+        const auto node = static_cast<std::uint32_t>(folders_of_nodes_.size());
+        folders_of_nodes_.push_back(folder);
+        if (size <= kMaxGroupSize) {
+            pieces_.push_back({node, size});
+            node_cpus.for_each([this](std::uint32_t cpu) { piece_cpus_.push_back(cpu); });
+            return kNoError;
+        }
+        NodeCores cores;
+        if (const DWORD error = read_cores(node_cpus, cores); error != kNoError) {
             return error;
         }
-        auto& cores = node.cores;
-        std::sort(cores.begin(), cores.end(), [](const Core& a, const Core& b) { return a.order() < b.order(); });
+        std::sort(cores.cores.begin(), cores.cores.end(),
+                  [](const Core& a, const Core& b) { return a.order() < b.order(); });
         // Deal the cores out in order; a piece closes when the next core would not fit.
-        auto piece_begin = cores.begin();
-        DWORD piece_size = 0;
-        const auto close_piece = [&](std::vector<Core>::const_iterator piece_end) {
-            const WORD group = first_fit(piece_size);
-            for (auto core = piece_begin; core != piece_end; ++core) {
-                for (std::size_t index = core->first_index; index < core->first_index + core->size; ++index) {
-                    groups_.group_of_cpu[node.cpus[index]] = group;
+        pieces_.push_back({node, 0});
+        for (const Core& core : cores.cores) {
+            if (pieces_.back().size + core.size > kMaxGroupSize) {
+                pieces_.push_back({node, 0});
+            }
+            pieces_.back().size += core.size;
+            const auto first = cores.cpus.begin() + static_cast<std::ptrdiff_t>(core.first_index);
+            piece_cpus_.insert(piece_cpus_.end(), first, first + core.size);
+        }
+        return kNoError;
+    }
+
+    // Distances matter only where several nodes share more than one group.
+    // Files that are missing or unreadable leave the nodes equally far apart,
+    // and so does a table that no firmware may hold.
+    DWORD read_distances(NodeDistances& distances) const {
+        const auto nodes = static_cast<std::uint32_t>(folders_of_nodes_.size());
+        if (nodes < 2 || groups_.online_count <= kMaxGroupSize) {
+            return kNoError;
+        }
+        std::vector<std::uint64_t> scaled(std::size_t{nodes} * nodes, 0);
+        std::vector<std::uint32_t> row;
+        std::uint32_t farthest = kLocalDistance;
+        for (std::uint32_t from = 0; from < nodes; ++from) {
+            const std::uint32_t folder = folders_of_nodes_[from];
+            if (folder == kNoFolder) {
+                continue;
+            }
+            RelativePath path;
+            path << "node/node" << node_folders_[folder] << "/distance";
+            if (const DWORD error = tree_.read_numbers(path.c_str(), row); error != kNoError) {
+                return error == ERROR_INVALID_DATA ? error : kNoError;
+            }
+            if (row.size() != node_folders_.size()) {
+                return ERROR_INVALID_DATA;
+            }
+            if (row[folder] != kLocalDistance ||
+                std::any_of(row.begin(), row.end(), [](std::uint32_t d) { return d < kLocalDistance; })) {
+                return kNoError;
+            }
+            farthest = std::max(farthest, *std::max_element(row.begin(), row.end()));
+            for (std::uint32_t to = 0; to < nodes; ++to) {
+                if (folders_of_nodes_[to] != kNoFolder) {
+                    scaled[std::size_t{from} * nodes + to] = row[folders_of_nodes_[to]] * kDistanceWeight;
                 }
             }
-        };
-        for (auto core = cores.begin(); core != cores.end(); ++core) {
-            if (piece_size + core->size > kMaxGroupSize) {
-                close_piece(core);
-                piece_begin = core;
-                piece_size = 0;
-            }
-            piece_size += core->size;
         }
-        close_piece(cores.end());
+        // The CPUs that no node lists count as the farthest from every node.
+        for (std::uint32_t from = 0; from < nodes; ++from) {
+            for (std::uint32_t to = 0; to < nodes; ++to) {
+                if (from != to && (folders_of_nodes_[from] == kNoFolder || folders_of_nodes_[to] == kNoFolder)) {
+                    scaled[std::size_t{from} * nodes + to] = farthest * kDistanceWeight;
+                }
+            }
+        }
+        distances = NodeDistances(nodes, std::move(scaled));
         return kNoError;
+    }
+
+    void place_pieces(const std::vector<WORD>& group_of_piece) {
+        auto cpu = piece_cpus_.begin();
+        for (std::size_t piece = 0; piece < pieces_.size(); ++piece) {
+            const WORD group = group_of_piece[piece];
+            if (groups_.group_sizes.size() <= group) {
+                groups_.group_sizes.resize(std::size_t{group} + 1, 0);
+            }
+            groups_.group_sizes[group] += pieces_[piece].size;
+            for (const auto end = cpu + pieces_[piece].size; cpu != end; ++cpu) {
+                groups_.group_of_cpu[*cpu] = group;
+            }
+        }
     }
 
     // Reads the topology once per core: for the first CPU of each sibling set.
@@ -171,24 +241,16 @@ private:
         return kNoError;
     }
 
-    // The lowest-numbered group with room for a whole piece of that size, or a new
-    // one. First fit leaves at most one group half empty, so the CPU number limit
-    // keeps the group count far below ALL_PROCESSOR_GROUPS.
-    WORD first_fit(DWORD size) {
-        auto& sizes = groups_.group_sizes;
-        const auto fits = std::find_if(sizes.begin(), sizes.end(),
-                                       [size](DWORD used) { return used + size <= kMaxGroupSize; });
-        const auto group = static_cast<WORD>(fits - sizes.begin());
-        if (fits == sizes.end()) {
-            sizes.push_back(size);
-        } else {
-            *fits += size;
-        }
-        return group;
-    }
-
     SysfsTree tree_;
     ProcessorGroups& groups_;
+    // The numbers K of the node/nodeK folders, ascending.
+    std::vector<std::uint32_t> node_folders_;
+    // For each node that has online CPUs, in order, its place among the
+    // folders; kNoFolder for the CPUs that no node lists.
+    std::vector<std::uint32_t> folders_of_nodes_;
+    std::vector<Piece> pieces_;
+    // The CPUs of every piece, piece after piece.
+    std::vector<std::uint32_t> piece_cpus_;
 };
 
 }  // namespace

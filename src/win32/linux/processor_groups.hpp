@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "win32/linux/group_assignment.hpp"
 #include "win32/linux/win32_subset.hpp"
 
 namespace procgroups {
 
 inline constexpr WORD kNoGroup = 0xffff;
-inline constexpr DWORD kMaxGroupSize = 64;
 
 // The processor groups Windows would form at boot on the machine that a sysfs
 // tree describes.
@@ -23,7 +23,7 @@ struct ProcessorGroups {
 
 // Forms the groups from the tree below sysfs_root (/sys/devices/system on a
 // running machine): online CPUs node by node, nodes over 64 CPUs cut at core
-// boundaries, pieces placed first-fit into groups of at most 64.
+// boundaries, the pieces assigned to groups as assign_groups does.
 [[nodiscard]] ProcessorGroups form_processor_groups(const char* sysfs_root);
 
 }  // namespace procgroups

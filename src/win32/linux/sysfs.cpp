@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 namespace procgroups {
 
@@ -142,6 +143,32 @@ DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
     const char* const end = text.data() + text.size();
     const auto [stop, status] = std::from_chars(text.data(), end, id);
     return status == std::errc{} && stop == end ? kNoError : ERROR_INVALID_DATA;
+}
+
+DWORD SysfsTree::read_numbers(const char* path, std::vector<std::uint32_t>& numbers) const {
+    numbers.clear();
+    FileContent content;
+    if (const DWORD error = read_file(path, content); error != kNoError) {
+        return error;
+    }
+    std::string_view text = content.text;
+    if (!text.empty() && text.back() == '\n') {
+        text.remove_suffix(1);
+    }
+    for (;;) {
+        std::uint32_t number = 0;
+        if (!take_decimal(text, std::numeric_limits<std::uint32_t>::max(), number)) {
+            return ERROR_INVALID_DATA;
+        }
+        numbers.push_back(number);
+        if (text.empty()) {
+            return kNoError;
+        }
+        if (text.front() != ' ') {
+            return ERROR_INVALID_DATA;
+        }
+        text.remove_prefix(1);
+    }
 }
 
 DWORD SysfsTree::list_numa_nodes(std::vector<std::uint32_t>& nodes) const {

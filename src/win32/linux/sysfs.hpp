@@ -59,6 +59,9 @@ public:
     // a machine that does not report that level.
     [[nodiscard]] DWORD read_topology_id(const char* path, std::int64_t& id) const;
 
+    // Reads a line of numbers separated by blanks, as node/nodeK/distance holds.
+    [[nodiscard]] DWORD read_numbers(const char* path, std::vector<std::uint32_t>& numbers) const;
+
     // The numbers K of the node/nodeK folders, ascending. No node folder is a
     // kernel built without NUMA: no nodes, and no error.
     [[nodiscard]] DWORD list_numa_nodes(std::vector<std::uint32_t>& nodes) const;
