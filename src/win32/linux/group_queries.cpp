@@ -7,7 +7,8 @@
 #include <memory>
 #include <new>
 
-#include "win32/linux/sysfs.hpp"
+#include "win32/linux/cpu_set.hpp"
+#include "win32/linux/win32_error.hpp"
 
 namespace procgroups {
 
@@ -57,27 +58,17 @@ DWORD groups_of_process(const ProcessorGroups& groups, GroupSet& members) {
     return win32_error_from_errno(error);
 }
 
-BOOL fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
-DWORD no_processors(DWORD error) {
-    SetLastError(error);
-    return 0;
-}
-
 }  // namespace
 
 DWORD active_processor_count(const ProcessorGroups& groups, WORD group_number) {
     if (groups.error != kNoError) {
-        return no_processors(groups.error);
+        return failure<DWORD>(groups.error);
     }
     if (group_number == ALL_PROCESSOR_GROUPS) {
         return groups.online_count;
     }
     if (group_number >= groups.group_sizes.size()) {
-        return no_processors(ERROR_INVALID_PARAMETER);
+        return failure<DWORD>(ERROR_INVALID_PARAMETER);
     }
     return groups.group_sizes[group_number];
 }
@@ -85,29 +76,29 @@ DWORD active_processor_count(const ProcessorGroups& groups, WORD group_number) {
 BOOL process_group_affinity(const ProcessorGroups& groups, HANDLE process, PUSHORT group_count,
                             PUSHORT group_array) {
     if (process != GetCurrentProcess()) {
-        return fail(ERROR_INVALID_HANDLE);
+        return failure<BOOL>(ERROR_INVALID_HANDLE);
     }
     if (group_count == nullptr) {
-        return fail(ERROR_NOACCESS);
+        return failure<BOOL>(ERROR_NOACCESS);
     }
     if (groups.error != kNoError) {
-        return fail(groups.error);
+        return failure<BOOL>(groups.error);
     }
     GroupSet members;
     try {
         if (const DWORD error = groups_of_process(groups, members); error != kNoError) {
-            return fail(error);
+            return failure<BOOL>(error);
         }
     } catch (const std::bad_alloc&) {
-        return fail(ERROR_NOT_ENOUGH_MEMORY);
+        return failure<BOOL>(ERROR_NOT_ENOUGH_MEMORY);
     }
     const auto needed = static_cast<USHORT>(members.count());
     if (*group_count < needed) {
         *group_count = needed;
-        return fail(ERROR_INSUFFICIENT_BUFFER);
+        return failure<BOOL>(ERROR_INSUFFICIENT_BUFFER);
     }
     if (needed > 0 && group_array == nullptr) {
-        return fail(ERROR_NOACCESS);
+        return failure<BOOL>(ERROR_NOACCESS);
     }
     members.for_each([&group_array](std::uint32_t group) { *group_array++ = static_cast<USHORT>(group); });
     *group_count = needed;

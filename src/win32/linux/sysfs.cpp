@@ -47,22 +47,6 @@ bool parse_node_name(std::string_view name, std::uint32_t& node) {
 
 }  // namespace
 
-DWORD win32_error_from_errno(int error) {
-    switch (error) {
-    case ENOENT:
-        return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-        return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-        return ERROR_ACCESS_DENIED;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-        return ERROR_GEN_FAILURE;
-    }
-}
-
 RelativePath& RelativePath::operator<<(std::string_view text) {
     const std::size_t room = chars_.size() - 1 - size_;  // keeps the terminating NUL
     const std::size_t taken = std::min(text.size(), room);

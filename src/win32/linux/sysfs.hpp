@@ -7,14 +7,10 @@
 #include <vector>
 
 #include "win32/linux/cpu_set.hpp"
+#include "win32/linux/win32_error.hpp"
 #include "win32/linux/win32_subset.hpp"
 
 namespace procgroups {
-
-inline constexpr DWORD kNoError = 0;
-
-// The Win32 code that stands for a failed system call's errno.
-[[nodiscard]] DWORD win32_error_from_errno(int error);
 
 // A path below the sysfs root, built in place: the tool runs often enough that
 // its start-up should not touch the heap for a file name.

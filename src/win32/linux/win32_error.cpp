@@ -1,0 +1,40 @@
+#include "win32/linux/win32_error.hpp"
+
+#include <cerrno>
+
+namespace procgroups {
+
+namespace {
+
+thread_local DWORD thread_last_error = kNoError;
+
+}  // namespace
+
+DWORD win32_error_from_errno(int error) {
+    switch (error) {
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case EACCES:
+    case EPERM:
+        return ERROR_ACCESS_DENIED;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return ERROR_GEN_FAILURE;
+    }
+}
+
+DWORD last_error() {
+    return thread_last_error;
+}
+
+void set_last_error(DWORD error) {
+    thread_last_error = error;
+}
+
+}  // namespace procgroups
