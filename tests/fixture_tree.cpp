@@ -19,6 +19,9 @@ FixtureTree::FixtureTree() {
 }
 
 FixtureTree::~FixtureTree() {
+    if (!owned_) {
+        return;
+    }
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
 }
@@ -46,6 +49,17 @@ MachineShape nodes_of_sizes(const std::vector<unsigned>& sizes, std::function<Co
     }
     shape.online = "0-" + std::to_string(first - 1);
     return shape;
+}
+
+std::string every_nth_cpu(unsigned first, unsigned end, unsigned step) {
+    std::string list;
+    for (unsigned cpu = first; cpu < end; cpu += step) {
+        if (cpu != first) {
+            list += ',';
+        }
+        list += std::to_string(cpu);
+    }
+    return list;
 }
 
 std::map<int, std::string> socket_distances(int nodes, int per_socket, int near, int far) {
@@ -85,6 +99,12 @@ void write_machine(const FixtureTree& tree, const MachineShape& shape) {
         tree.write(topology + "physical_package_id", std::to_string(core.package) + "\n");
         tree.write(topology + "die_id", std::to_string(core.die) + "\n");
         tree.write(topology + "core_id", std::to_string(core.core) + "\n");
+        for (const auto& [file, cpus] : {std::pair{"package_cpus_list", &core.package_cpus},
+                                         std::pair{"die_cpus_list", &core.die_cpus}}) {
+            if (!cpus->empty()) {
+                tree.write(topology + file, *cpus + "\n");
+            }
+        }
     });
 }
 

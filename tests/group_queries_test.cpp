@@ -1,5 +1,6 @@
 #include <sched.h>
 
+#include <cerrno>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -84,6 +85,71 @@ TEST_F(GroupQueriesTest, CountsProcessorsPerGroupAndInAll) {
     SetLastError(0);
     EXPECT_EQ(active_processor_count(groups_, 2), 0U);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+// The kernel refuses a mask smaller than its CPU count with EINVAL. This one
+// has kCpus CPUs and lets the process run on the first and the last.
+template <std::size_t kCpus>
+int affinity_on_first_and_last(pid_t /*pid*/, std::size_t size, cpu_set_t* mask) {
+    if (size * 8 < kCpus) {
+        errno = EINVAL;
+        return -1;
+    }
+    CPU_ZERO_S(size, mask);
+    CPU_SET_S(0, size, mask);
+    CPU_SET_S(kCpus - 1, size, mask);
+    return 0;
+}
+
+template <int kError>
+int refused(pid_t /*pid*/, std::size_t /*size*/, cpu_set_t* /*mask*/) {
+    errno = kError;
+    return -1;
+}
+
+// The first and the last CPU of a machine of `cpus`, each in a group of its own.
+ProcessorGroups first_and_last_apart(std::size_t cpus) {
+    ProcessorGroups groups;
+    groups.online_count = 2;
+    groups.group_sizes = {1, 1};
+    groups.group_of_cpu.assign(cpus, kNoGroup);
+    groups.group_of_cpu.front() = 0;
+    groups.group_of_cpu.back() = 1;
+    return groups;
+}
+
+TEST(ProcessAffinityTest, GrowsTheMaskUntilTheKernelTakesIt) {
+    const struct {
+        std::size_t cpus;
+        AffinityFunction affinity;
+    } cases[] = {{2048, affinity_on_first_and_last<2048>},
+                 {8192, affinity_on_first_and_last<8192>},
+                 {1048576, affinity_on_first_and_last<1048576>}};
+    for (const auto& c : cases) {
+        USHORT count = 0;
+        SetLastError(0);
+        EXPECT_EQ(process_group_affinity(first_and_last_apart(c.cpus), GetCurrentProcess(), &count, nullptr, c.affinity),
+                  FALSE);
+        EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER) << c.cpus << " CPUs";
+        EXPECT_EQ(count, 2) << c.cpus << " CPUs";
+    }
+}
+
+TEST(ProcessAffinityTest, ARefusalFailsWithItsWin32Code) {
+    const struct {
+        AffinityFunction affinity;
+        DWORD error;
+    } cases[] = {{refused<EPERM>, ERROR_ACCESS_DENIED},
+                 {refused<ENOMEM>, ERROR_NOT_ENOUGH_MEMORY},
+                 // Still refused at the largest mask Linux can need: not a size problem.
+                 {refused<EINVAL>, ERROR_GEN_FAILURE}};
+    for (const auto& c : cases) {
+        USHORT count = 0;
+        SetLastError(0);
+        EXPECT_EQ(process_group_affinity(first_and_last_apart(2048), GetCurrentProcess(), &count, nullptr, c.affinity),
+                  FALSE);
+        EXPECT_EQ(GetLastError(), c.error);
+    }
 }
 
 TEST(UnreadableTopologyTest, FailsEveryQueryWithItsReason) {

@@ -23,6 +23,11 @@ struct GroupingCase {
     std::vector<std::pair<unsigned, WORD>> group_of_cpu;  // spot checks
 };
 
+// Failures name the case rather than dump its bytes.
+void PrintTo(const GroupingCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class GroupingTest : public testing::TestWithParam<GroupingCase> {};
 
 TEST_P(GroupingTest, FormsTheGroupsWindowsWould) {
@@ -46,6 +51,25 @@ TEST_P(GroupingTest, FormsTheGroupsWindowsWould) {
 // Interleaved packages: even CPUs in package 0, odd ones in package 1.
 CoreOf alternate_packages(unsigned cpu) {
     return {.siblings = std::to_string(cpu), .package = static_cast<int>(cpu % 2), .core = static_cast<int>(cpu)};
+}
+
+// One package of two dies, CPUs alternating between them (even CPUs in die 0),
+// core ids counting across both; the dies listed or, as on older kernels, not.
+CoreOf alternate_dies(unsigned cpu) {
+    return {.siblings = std::to_string(cpu), .die = static_cast<int>(cpu % 2), .core = static_cast<int>(cpu / 2)};
+}
+
+CoreOf alternate_dies_listed(unsigned cpu) {
+    CoreOf core = alternate_dies(cpu);
+    core.package_cpus = "0-71";
+    core.die_cpus = every_nth_cpu(cpu % 2, 72, 2);
+    return core;
+}
+
+CoreOf alternate_packages_listed(unsigned cpu) {
+    CoreOf core = alternate_packages(cpu);
+    core.package_cpus = every_nth_cpu(cpu % 2, 128, 2);
+    return core;
 }
 
 // Two threads per core, numbered as Intel machines do: CPU c and c + 36 are siblings.
@@ -101,6 +125,11 @@ INSTANTIATE_TEST_SUITE_P(
                      {40, 40}, {{20, 0}, {40, 1}}},
         GroupingCase{"cores_never_split", {"0-71", {{0, "0-71"}}, cores_of_threads(3)}, {63, 9}, {{63, 1}}},
         GroupingCase{"cut_by_package_first", {"0-127", {{0, "0-127"}}, alternate_packages}, {64, 64}, {{0, 0}, {1, 1}}},
+        GroupingCase{"cut_by_listed_packages", {"0-127", {{0, "0-127"}}, alternate_packages_listed}, {64, 64},
+                     {{0, 0}, {1, 1}, {126, 0}}},
+        GroupingCase{"cut_by_die", {"0-71", {{0, "0-71"}}, alternate_dies}, {64, 8}, {{70, 0}, {55, 0}, {57, 1}}},
+        GroupingCase{"cut_by_listed_dies", {"0-71", {{0, "0-71"}}, alternate_dies_listed}, {64, 8},
+                     {{70, 0}, {55, 0}, {57, 1}}},
         GroupingCase{"cut_by_core_id_with_split_siblings", {"0-71", {{0, "0-71"}}, split_siblings}, {64, 8},
                      {{31, 0}, {67, 0}, {32, 1}, {71, 1}}},
         GroupingCase{"no_topology_files", {"0-99", {{0, "0-99"}}, {}}, {64, 36}, {{63, 0}, {64, 1}}},
@@ -121,6 +150,10 @@ struct DistanceCase {
     DWORD error;
     WORD group_of_node2 = 0;
 };
+
+void PrintTo(const DistanceCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DistanceTableTest : public testing::TestWithParam<DistanceCase> {};
 
@@ -176,6 +209,10 @@ struct BrokenCase {
     const char* removed = nullptr;
 };
 
+void PrintTo(const BrokenCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class BrokenTopologyTest : public testing::TestWithParam<BrokenCase> {};
 
 TEST_P(BrokenTopologyTest, FailsWithTheWin32Code) {
@@ -203,6 +240,12 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenCase{"garbage_siblings", {{"cpu/cpu0/topology/core_cpus_list", "0;1\n"}}, ERROR_INVALID_DATA},
                     BrokenCase{"garbage_core_id", {{"cpu/cpu2/topology/core_id", "one\n"}}, ERROR_INVALID_DATA},
                     BrokenCase{"cpulist_is_a_folder", {{"node/node1/cpulist/x", ""}}, ERROR_GEN_FAILURE},
+                    BrokenCase{"siblings_without_itself", {{"cpu/cpu0/topology/core_cpus_list", "1\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"siblings_more_than_a_core", {{"cpu/cpu0/topology/core_cpus_list", "0-999999\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"package_without_itself", {{"cpu/cpu0/topology/package_cpus_list", "2-71\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"garbage_die_list", {{"cpu/cpu0/topology/die_cpus_list", "0-71-\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"node_number_with_leading_zero", {{"node/node01/cpulist", "\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"node_number_beyond_linux", {{"node/node1024/cpulist", "\n"}}, ERROR_INVALID_DATA},
                     BrokenCase{"missing_online", {}, ERROR_FILE_NOT_FOUND, "cpu/online"},
                     BrokenCase{"node_folder_is_a_file", {{"node", "0\n"}}, ERROR_PATH_NOT_FOUND, "node"}),
     [](const testing::TestParamInfo<BrokenCase>& p) { return p.param.name; });

@@ -18,6 +18,15 @@ void CpuSet::add_range(std::uint32_t first, std::uint32_t last) {
     }
 }
 
+void CpuSet::add_all(const CpuSet& other) {
+    if (words_.size() < other.words_.size()) {
+        words_.resize(other.words_.size());
+    }
+    for (std::size_t word = 0; word < other.words_.size(); ++word) {
+        words_[word] |= other.words_[word];
+    }
+}
+
 void CpuSet::remove_all(const CpuSet& other) {
     const std::size_t shared = std::min(words_.size(), other.words_.size());
     for (std::size_t word = 0; word < shared; ++word) {
@@ -54,14 +63,6 @@ std::uint32_t CpuSet::count() const {
 std::uint32_t CpuSet::capacity() const {
     return static_cast<std::uint32_t>(words_.size() * 64);
 }
-
-namespace {
-
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-}  // namespace
 
 bool take_decimal(std::string_view& text, std::uint32_t largest, std::uint32_t& number) {
     if (text.empty() || !is_digit(text.front()) || (text.front() == '0' && text.size() > 1 && is_digit(text[1]))) {

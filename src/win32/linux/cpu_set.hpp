@@ -16,6 +16,7 @@ public:
     void add_range(std::uint32_t first, std::uint32_t last);
     void add(std::uint32_t cpu) { add_range(cpu, cpu); }
     void remove(std::uint32_t cpu);
+    void add_all(const CpuSet& other);
     void remove_all(const CpuSet& other);
     void keep_only(const CpuSet& other);
 
@@ -38,6 +39,10 @@ private:
     std::vector<std::uint64_t> words_;
 };
 
+[[nodiscard]] constexpr bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // Takes a decimal number off the front of text as the kernel writes it, with
 // no sign and no leading zero; false past `largest`.
 [[nodiscard]] bool take_decimal(std::string_view& text, std::uint32_t largest, std::uint32_t& number);
@@ -47,8 +52,8 @@ private:
     return take_decimal(text, kMaxCpuNumber, number);
 }
 
-// Parses a CPU list in the kernel's format ("0-3,8,10-11", an optional trailing
-// newline, nothing after a NUL), handing each range, checked, to
+// Parses a CPU list in the kernel's format ("0-3,8,10-11": ranges ascending,
+// apart, an optional trailing newline, nothing after a NUL), handing each range, checked, to
 // take_range(first, last). Returns false for anything else, or as soon as
 // take_range does.
 template <typename TakeRange>
@@ -57,9 +62,10 @@ template <typename TakeRange>
     if (!text.empty() && text.back() == '\n') {
         text.remove_suffix(1);
     }
+    std::uint64_t lowest = 0;  // where the next range may start
     while (!text.empty()) {
         std::uint32_t first = 0;
-        if (!take_cpu_number(text, first)) {
+        if (!take_cpu_number(text, first) || first < lowest) {
             return false;
         }
         std::uint32_t last = first;
@@ -72,6 +78,7 @@ template <typename TakeRange>
         if (!take_range(first, last)) {
             return false;
         }
+        lowest = std::uint64_t{last} + 1;
         if (!text.empty()) {
             if (text.front() != ',' || text.size() == 1) {
                 return false;

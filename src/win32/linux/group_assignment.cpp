@@ -230,10 +230,14 @@ std::vector<GroupIndex> balance_nodes(const std::vector<Piece>& pieces, const No
     const std::vector<std::size_t> order = largest_first(pieces);
     for (std::size_t groups = fewest_groups_possible(pieces);; ++groups) {
         std::vector<GroupIndex> group_of = spread(pieces, order, groups);
-        if (!group_of.empty()) {
-            Trader(pieces, distances, group_of, groups).trade_while_closer(order);
-            return group_of;
+        if (group_of.empty()) {
+            continue;
         }
+        // Where every group holds one piece, no trade can bring pieces closer.
+        if (groups < pieces.size()) {
+            Trader(pieces, distances, group_of, groups).trade_while_closer(order);
+        }
+        return group_of;
     }
 }
 

@@ -35,9 +35,9 @@ void collect_groups(const ProcessorGroups& groups, const cpu_set_t* mask, std::s
 }
 
 // The groups that hold at least one CPU the calling process may run on.
-DWORD groups_of_process(const ProcessorGroups& groups, GroupSet& members) {
+DWORD groups_of_process(const ProcessorGroups& groups, AffinityFunction affinity, GroupSet& members) {
     cpu_set_t fixed;  // 1,024 CPUs: enough for most machines, without the heap
-    if (::sched_getaffinity(0, sizeof(fixed), &fixed) == 0) {
+    if (affinity(0, sizeof(fixed), &fixed) == 0) {
         collect_groups(groups, &fixed, sizeof(fixed), members);
         return kNoError;
     }
@@ -49,7 +49,7 @@ DWORD groups_of_process(const ProcessorGroups& groups, GroupSet& members) {
             return ERROR_NOT_ENOUGH_MEMORY;
         }
         const std::size_t bytes = CPU_ALLOC_SIZE(cpus);
-        if (::sched_getaffinity(0, bytes, mask.get()) == 0) {
+        if (affinity(0, bytes, mask.get()) == 0) {
             collect_groups(groups, mask.get(), bytes, members);
             return kNoError;
         }
@@ -74,7 +74,7 @@ DWORD active_processor_count(const ProcessorGroups& groups, WORD group_number) {
 }
 
 BOOL process_group_affinity(const ProcessorGroups& groups, HANDLE process, PUSHORT group_count,
-                            PUSHORT group_array) {
+                            PUSHORT group_array, AffinityFunction affinity) {
     if (process != GetCurrentProcess()) {
         return failure<BOOL>(ERROR_INVALID_HANDLE);
     }
@@ -86,7 +86,7 @@ BOOL process_group_affinity(const ProcessorGroups& groups, HANDLE process, PUSHO
     }
     GroupSet members;
     try {
-        if (const DWORD error = groups_of_process(groups, members); error != kNoError) {
+        if (const DWORD error = groups_of_process(groups, affinity, members); error != kNoError) {
             return failure<BOOL>(error);
         }
     } catch (const std::bad_alloc&) {

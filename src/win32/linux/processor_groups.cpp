@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <new>
-#include <tuple>
 
+#include "win32/linux/cores.hpp"
 #include "win32/linux/cpu_set.hpp"
 #include "win32/linux/sysfs.hpp"
 
@@ -11,33 +11,7 @@ namespace procgroups {
 
 namespace {
 
-// One core of a node being cut: what orders it, and where its sibling CPUs stand
-// in the node's list of CPUs by core.
-struct Core {
-    std::int64_t package = 0;
-    std::int64_t die = 0;
-    std::int64_t core_id = 0;
-    std::uint32_t first_cpu = 0;
-    std::uint32_t size = 0;
-    std::size_t first_index = 0;
-
-    [[nodiscard]] auto order() const { return std::tie(package, die, core_id, first_cpu); }
-};
-
-// The cores of a node, each core's CPUs kept together in one list rather than
-// in a list of its own: a node may have thousands of cores.
-struct NodeCores {
-    std::vector<Core> cores;
-    std::vector<std::uint32_t> cpus;
-};
-
-std::vector<std::uint32_t> cpus_of(const CpuSet& set) {
-    std::vector<std::uint32_t> cpus;
-    set.for_each([&cpus](std::uint32_t cpu) { cpus.push_back(cpu); });
-    return cpus;
-}
-
-// The kernel's NUMA distances are multiples of this scale; Windows weighs them by 128.
+// Windows weighs the kernel's NUMA distances by 128; 10 is a node's distance to itself.
 constexpr std::uint64_t kDistanceWeight = 128;
 constexpr std::uint32_t kLocalDistance = 10;
 
@@ -105,11 +79,9 @@ private:
             return kNoError;
         }
         NodeCores cores;
-        if (const DWORD error = read_cores(node_cpus, cores); error != kNoError) {
+        if (const DWORD error = core_reader_.read_node(node_cpus, cores); error != kNoError) {
             return error;
         }
-        std::sort(cores.cores.begin(), cores.cores.end(),
-                  [](const Core& a, const Core& b) { return a.order() < b.order(); });
         // Deal the cores out in order; a piece closes when the next core would not fit.
         pieces_.push_back({node, 0});
         for (const Core& core : cores.cores) {
@@ -184,64 +156,8 @@ private:
         }
     }
 
-    // Reads the topology once per core: for the first CPU of each sibling set.
-    DWORD read_cores(CpuSet unassigned, NodeCores& node) const {
-        for (const std::uint32_t cpu : cpus_of(unassigned)) {
-            if (!unassigned.contains(cpu)) {
-                continue;  // a sibling of a core already read
-            }
-            Core core;
-            core.first_cpu = cpu;
-            if (const DWORD error = read_core(cpu, unassigned, core, node.cpus); error != kNoError) {
-                return error;
-            }
-            node.cores.push_back(core);
-        }
-        return kNoError;
-    }
-
-    // Takes the CPU and its siblings still unassigned in the node, so that each
-    // core's work is proportional to its own size, not to the machine's.
-    DWORD read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus) const {
-        const auto topology = [cpu](std::string_view file) {
-            RelativePath path;
-            path << "cpu/cpu" << cpu << "/topology/" << file;
-            return path;
-        };
-        core.first_index = cpus.size();
-        core.size = 1;
-        unassigned.remove(cpu);
-        cpus.push_back(cpu);
-        const auto take_siblings = [&](std::uint32_t first, std::uint32_t last) {
-            const std::uint32_t end = std::min(last, unassigned.capacity() - 1);
-            for (std::uint32_t sibling = first; sibling <= end; ++sibling) {
-                if (unassigned.contains(sibling)) {
-                    if (++core.size > kMaxGroupSize) {
-                        return false;  // no core has that many threads
-                    }
-                    unassigned.remove(sibling);
-                    cpus.push_back(sibling);
-                }
-            }
-            return true;
-        };
-        DWORD error = tree_.read_cpu_ranges(topology("core_cpus_list").c_str(), take_siblings);
-        if (error == ERROR_FILE_NOT_FOUND) {
-            error = tree_.read_cpu_ranges(topology("thread_siblings_list").c_str(), take_siblings);
-        }
-        if (error != kNoError && error != ERROR_FILE_NOT_FOUND) {
-            return error;
-        }
-        for (const auto& [name, id] : {std::pair{"physical_package_id", &core.package},
-                                        std::pair{"die_id", &core.die}, std::pair{"core_id", &core.core_id}}) {
-            if (const DWORD id_error = tree_.read_topology_id(topology(name).c_str(), *id); id_error != kNoError) {
-                return id_error;
-            }
-        }
-        return kNoError;
-    }
-
     SysfsTree tree_;
+    CoreReader core_reader_{tree_};
     ProcessorGroups& groups_;
     // The numbers K of the node/nodeK folders, ascending.
     std::vector<std::uint32_t> node_folders_;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,15 +35,11 @@ private:
     int fd_;
 };
 
-// Accepts "node" followed by a decimal number that fits 32 bits.
-bool parse_node_name(std::string_view name, std::uint32_t& node) {
-    constexpr std::string_view prefix = "node";
-    if (!name.starts_with(prefix) || name.size() == prefix.size()) {
-        return false;
-    }
-    const char* const end = name.data() + name.size();
-    const auto [stop, status] = std::from_chars(name.data() + prefix.size(), end, node);
-    return status == std::errc{} && stop == end;
+// A file that sysfs would never hold: it reads as nothing but is no empty
+// regular file (a FIFO without a writer, a device).
+bool is_not_regular(int fd) {
+    struct stat status {};
+    return ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode);
 }
 
 }  // namespace
@@ -61,8 +58,8 @@ RelativePath& RelativePath::operator<<(std::uint32_t number) {
     return *this << std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
 }
 
-SysfsTree::SysfsTree(const char* root)
-    : root_fd_(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+SysfsTree::SysfsTree(const char* root, ReadFunction read)
+    : read_(read), root_fd_(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (root_fd_ < 0) {
         open_error_ = win32_error_from_errno(errno);
     }
@@ -75,26 +72,37 @@ SysfsTree::~SysfsTree() {
 }
 
 DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
-    const FileDescriptor file(::openat(root_fd_, path, O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK a FIFO put in the tree would hold the tool forever.
+    const FileDescriptor file(::openat(root_fd_, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) {
         return win32_error_from_errno(errno);
     }
     char* buffer = content.page.data();
     std::size_t capacity = content.page.size();
     std::size_t filled = 0;
+    // A read that fills less than it asked for is the end of a small attribute;
+    // after one that filled all of it the file may be served a page per read
+    // (node cpulists are), so only a read of nothing ends it.
+    bool filled_a_read = false;
     for (;;) {
-        const ssize_t got = ::read(file.get(), buffer + filled, capacity - filled);
+        const std::size_t asked = capacity - filled;
+        const ssize_t got = read_(file.get(), buffer + filled, asked);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return win32_error_from_errno(errno);
+            return errno == EAGAIN ? ERROR_INVALID_DATA : win32_error_from_errno(errno);
+        }
+        if (got == 0 && filled == 0 && is_not_regular(file.get())) {
+            return ERROR_INVALID_DATA;
         }
         filled += static_cast<std::size_t>(got);
-        // sysfs hands over a whole attribute in one read, and a regular file
-        // reads short only at its end: a read that leaves room is the last.
-        if (filled < capacity) {
+        filled_a_read = filled_a_read || static_cast<std::size_t>(got) == asked;
+        if (got == 0 || !filled_a_read) {
             break;
+        }
+        if (filled < capacity) {
+            continue;
         }
         if (capacity >= kMaxFileSize) {
             return ERROR_INVALID_DATA;
@@ -155,32 +163,52 @@ DWORD SysfsTree::read_numbers(const char* path, std::vector<std::uint32_t>& numb
     }
 }
 
-DWORD SysfsTree::list_numa_nodes(std::vector<std::uint32_t>& nodes) const {
-    const FileDescriptor folder(::openat(root_fd_, "node", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) {
-        return errno == ENOENT ? kNoError : win32_error_from_errno(errno);
+template <typename Visit>
+DWORD SysfsTree::list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
+                               Visit visit) const {
+    const FileDescriptor listing(::openat(root_fd_, folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (listing.get() < 0) {
+        return win32_error_from_errno(errno);
     }
     // getdents64 into a buffer of our own: opendir would reserve 32 KiB on the heap.
     alignas(dirent64) std::array<char, 4096> entries;
     for (;;) {
-        const ssize_t got = ::getdents64(folder.get(), entries.data(), entries.size());
+        const ssize_t got = ::getdents64(listing.get(), entries.data(), entries.size());
         if (got < 0) {
             return win32_error_from_errno(errno);
         }
         if (got == 0) {
-            break;
+            return kNoError;
         }
         for (std::size_t offset = 0; offset < static_cast<std::size_t>(got);) {
             const auto* entry = reinterpret_cast<const dirent64*>(entries.data() + offset);
-            std::uint32_t node = 0;
-            if (parse_node_name(entry->d_name, node)) {
-                nodes.push_back(node);
-            }
             offset += entry->d_reclen;
+            std::string_view name(entry->d_name);
+            if (!name.starts_with(prefix) || name.size() == prefix.size() ||
+                !is_digit(name[prefix.size()])) {
+                continue;  // another attribute of the folder, such as node/online or cpu/cpufreq
+            }
+            name.remove_prefix(prefix.size());
+            std::uint32_t number = 0;
+            if (!take_decimal(name, largest, number) || !name.empty()) {
+                return ERROR_INVALID_DATA;
+            }
+            visit(number);
         }
     }
+}
+
+DWORD SysfsTree::list_numa_nodes(std::vector<std::uint32_t>& nodes) const {
+    const DWORD error = list_numbered("node", "node", kMaxNodeNumber, [&nodes](std::uint32_t node) { nodes.push_back(node); });
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return kNoError;
+    }
     std::sort(nodes.begin(), nodes.end());
-    return kNoError;
+    return error;
+}
+
+DWORD SysfsTree::list_cpu_folders(CpuSet& cpus) const {
+    return list_numbered("cpu", "cpu", kMaxCpuNumber, [&cpus](std::uint32_t cpu) { cpus.add(cpu); });
 }
 
 }  // namespace procgroups

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -25,11 +28,17 @@ private:
     std::size_t size_ = 0;
 };
 
+// Linux numbers NUMA nodes below this (MAX_NUMNODES is at most 1 << 10).
+inline constexpr std::uint32_t kMaxNodeNumber = 1023;
+
+// How a file's bytes are read: ::read, or a stand-in that a test controls.
+using ReadFunction = ssize_t (*)(int fd, void* buffer, std::size_t size);
+
 // A folder shaped like /sys/devices/system, opened once; every read is relative
 // to it, so that a test can hand over any tree.
 class SysfsTree {
 public:
-    explicit SysfsTree(const char* root);
+    explicit SysfsTree(const char* root, ReadFunction read = ::read);
     SysfsTree(const SysfsTree&) = delete;
     SysfsTree& operator=(const SysfsTree&) = delete;
     ~SysfsTree();
@@ -62,6 +71,9 @@ public:
     // kernel built without NUMA: no nodes, and no error.
     [[nodiscard]] DWORD list_numa_nodes(std::vector<std::uint32_t>& nodes) const;
 
+    // The CPUs N that have a cpu/cpuN folder.
+    [[nodiscard]] DWORD list_cpu_folders(CpuSet& cpus) const;
+
 private:
     // A file's bytes: in place when they fit a page, as sysfs files do, else on the heap.
     struct FileContent {
@@ -72,6 +84,13 @@ private:
 
     [[nodiscard]] DWORD read_file(const char* path, FileContent& content) const;
 
+    // Hands visit(N) the number of every entry `prefix`N in the folder; a name
+    // of that form that the kernel would never write, or N over `largest`, is damage.
+    template <typename Visit>
+    [[nodiscard]] DWORD list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
+                                      Visit visit) const;
+
+    ReadFunction read_;
     int root_fd_ = -1;
     DWORD open_error_ = kNoError;
 };

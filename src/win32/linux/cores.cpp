@@ -1,0 +1,131 @@
+#include "win32/linux/cores.hpp"
+
+#include <algorithm>
+
+#include "win32/linux/group_assignment.hpp"
+
+namespace procgroups {
+
+namespace {
+
+RelativePath topology_file(std::uint32_t cpu, std::string_view file) {
+    RelativePath path;
+    path << "cpu/cpu" << cpu << "/topology/" << file;
+    return path;
+}
+
+// Reads a CPU list file of the topology, trying its older name where the
+// kernel lacks the newer one.
+template <typename TakeRange>
+DWORD read_topology_list(const SysfsTree& tree, std::uint32_t cpu, const char* file, const char* older_file,
+                         TakeRange take_range) {
+    const DWORD error = tree.read_cpu_ranges(topology_file(cpu, file).c_str(), take_range);
+    if (error != ERROR_FILE_NOT_FOUND || older_file == nullptr) {
+        return error;
+    }
+    return tree.read_cpu_ranges(topology_file(cpu, older_file).c_str(), take_range);
+}
+
+}  // namespace
+
+DWORD CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
+    // One listing of cpu/ spares a failed open per CPU on machines without
+    // topology folders, however many CPUs cpu/online claims.
+    if (!listed_) {
+        if (const DWORD error = tree_.list_cpu_folders(with_folder_); error != kNoError) {
+            return error;
+        }
+        listed_ = true;
+    }
+    CpuSet unassigned = node_cpus;
+    DWORD error = kNoError;
+    node_cpus.for_each([&](std::uint32_t cpu) {
+        if (error != kNoError || !unassigned.contains(cpu)) {
+            return;  // a sibling of a core already read
+        }
+        Core core;
+        error = read_core(cpu, unassigned, core, node.cpus);
+        node.cores.push_back(core);
+    });
+    std::sort(node.cores.begin(), node.cores.end(), [](const Core& a, const Core& b) { return a.order() < b.order(); });
+    return error;
+}
+
+// Takes the CPU and its siblings still unassigned in the node. A core lists
+// itself and at most 64 threads, so each core's work is bounded by the file.
+DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus) {
+    core.first_cpu = cpu;
+    core.first_index = cpus.size();
+    core.size = 1;
+    unassigned.remove(cpu);
+    cpus.push_back(cpu);
+    if (!with_folder_.contains(cpu)) {
+        return kNoError;  // a kernel without topology: a core of its own
+    }
+    DWORD listed = 0;
+    bool lists_itself = false;
+    const auto take_siblings = [&](std::uint32_t first, std::uint32_t last) {
+        listed += last - first + 1;
+        if (listed > kMaxGroupSize) {
+            return false;  // no core has that many threads
+        }
+        for (std::uint32_t sibling = first; sibling <= last; ++sibling) {
+            lists_itself = lists_itself || sibling == cpu;
+            if (unassigned.contains(sibling)) {
+                ++core.size;
+                unassigned.remove(sibling);
+                cpus.push_back(sibling);
+            }
+        }
+        return true;
+    };
+    const DWORD error = read_topology_list(tree_, cpu, "core_cpus_list", "thread_siblings_list", take_siblings);
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return kNoError;  // no topology folder: a core of its own
+    }
+    if (error != kNoError) {
+        return error;
+    }
+    if (!lists_itself) {
+        return ERROR_INVALID_DATA;
+    }
+    if (const DWORD id_error = tree_.read_topology_id(topology_file(cpu, "core_id").c_str(), core.core_id);
+        id_error != kNoError) {
+        return id_error;
+    }
+    if (const DWORD package_error = read_level_id(cpu, package_, core.package); package_error != kNoError) {
+        return package_error;
+    }
+    return read_level_id(cpu, die_, core.die);
+}
+
+// The CPU's id at that level: known from an earlier CPU's list, or read with
+// the level's list, which gives the id to every CPU it holds. Where the kernel
+// has no list, the id is read for this CPU alone.
+DWORD CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) const {
+    if (level.known.contains(cpu)) {
+        id = level.id_of_cpu[cpu];
+        return kNoError;
+    }
+    if (const DWORD error = tree_.read_topology_id(topology_file(cpu, level.id_file).c_str(), id); error != kNoError) {
+        return error;
+    }
+    CpuSet members;
+    const DWORD error = read_topology_list(tree_, cpu, level.list_file, level.older_list_file, adding_to(members));
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return kNoError;
+    }
+    if (error != kNoError) {
+        return error;
+    }
+    if (!members.contains(cpu)) {
+        return ERROR_INVALID_DATA;
+    }
+    members.remove_all(level.known);
+    level.known.add_all(members);
+    level.id_of_cpu.resize(std::max<std::size_t>(level.id_of_cpu.size(), members.capacity()));
+    members.for_each([&level, id](std::uint32_t member) { level.id_of_cpu[member] = id; });
+    return kNoError;
+}
+
+}  // namespace procgroups

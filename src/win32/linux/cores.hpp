@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <tuple>
+#include <vector>
+
+#include "win32/linux/cpu_set.hpp"
+#include "win32/linux/sysfs.hpp"
+
+namespace procgroups {
+
+// One core of a node being cut: what orders it, and where its CPUs stand in
+// the node's list of CPUs by core.
+struct Core {
+    std::int64_t package = 0;
+    std::int64_t die = 0;
+    std::int64_t core_id = 0;
+    std::uint32_t first_cpu = 0;
+    std::uint32_t size = 0;
+    std::size_t first_index = 0;
+
+    [[nodiscard]] auto order() const { return std::tie(package, die, core_id, first_cpu); }
+};
+
+// The cores of a node, each core's CPUs kept together in one list rather than
+// in a list of its own: a node may have thousands of cores.
+struct NodeCores {
+    std::vector<Core> cores;
+    std::vector<std::uint32_t> cpus;
+};
+
+// Reads the cores of nodes over 64 CPUs from their CPUs' topology folders: two
+// files per core (its siblings and core_id), and the package and die of all
+// their CPUs at once from one CPU's id and list, where the kernel has the lists.
+class CoreReader {
+public:
+    explicit CoreReader(const SysfsTree& tree) : tree_(tree) {}
+
+    // The node's cores in order of package, die, core id and first CPU.
+    [[nodiscard]] DWORD read_node(const CpuSet& node_cpus, NodeCores& node);
+
+private:
+    // A level of the topology above the core that the kernel lists whole.
+    struct Level {
+        const char* id_file;
+        const char* list_file;
+        const char* older_list_file;  // its name on kernels before list_file
+        CpuSet known;
+        std::vector<std::int64_t> id_of_cpu;
+    };
+
+    [[nodiscard]] DWORD read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus);
+    [[nodiscard]] DWORD read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) const;
+
+    const SysfsTree& tree_;
+    bool listed_ = false;
+    CpuSet with_folder_;  // the CPUs that have a cpu/cpuN folder
+    Level package_{"physical_package_id", "package_cpus_list", "core_siblings_list", {}, {}};
+    Level die_{"die_id", "die_cpus_list", nullptr, {}, {}};
+};
+
+}  // namespace procgroups

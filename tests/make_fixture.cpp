@@ -1,0 +1,114 @@
+// Writes a machine of a named shape as a sysfs tree: `make_fixture SHAPE FOLDER`.
+// The big shapes are the machines processor groups exist for; the hostile ones
+// are small trees that claim huge or impossible machines.
+#include <cstdio>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "fixture_tree.hpp"
+
+namespace procgroups {
+namespace {
+
+std::string range(unsigned first, unsigned count) {
+    return std::to_string(first) + "-" + std::to_string(first + count - 1);
+}
+
+// Two packages of 96 two-thread cores, numbered as x86 servers are: the first
+// threads of package 0, then of package 1, then the second threads. Each
+// package is one node, or four (its cores in quarters) with NUMA distances.
+MachineShape two_packages_of_96_cores(unsigned nodes_per_package) {
+    constexpr unsigned kCores = 96;
+    const auto core_of = [](unsigned cpu) {
+        const unsigned first = cpu % (2 * kCores);
+        const unsigned package = first / kCores;
+        const std::string package_cpus =
+            range(package * kCores, kCores) + "," + range(2 * kCores + package * kCores, kCores);
+        return CoreOf{std::to_string(first) + "," + std::to_string(first + 2 * kCores), static_cast<int>(package), 0,
+                      static_cast<int>(first % kCores), package_cpus, package_cpus};
+    };
+    MachineShape shape{range(0, 4 * kCores), {}, core_of};
+    const unsigned node_cores = kCores / nodes_per_package;
+    for (unsigned node = 0; node < 2 * nodes_per_package; ++node) {
+        shape.nodes[static_cast<int>(node)] =
+            range(node * node_cores, node_cores) + "," + range(2 * kCores + node * node_cores, node_cores);
+    }
+    if (nodes_per_package > 1) {
+        shape.distances = socket_distances(static_cast<int>(2 * nodes_per_package), static_cast<int>(nodes_per_package), 12, 32);
+    }
+    return shape;
+}
+
+// `packages` packages of `dies` dies of `cores` cores of `threads` consecutive
+// CPUs, a node per package or `nodes` nodes in all.
+MachineShape packages_of(unsigned packages, unsigned dies, unsigned cores, unsigned threads, unsigned nodes = 0) {
+    const unsigned die_size = cores * threads;
+    const unsigned package_size = dies * die_size;
+    const auto core_of = [=](unsigned cpu) {
+        const unsigned package = cpu / package_size;
+        const unsigned die = cpu / die_size;
+        return CoreOf{range(cpu - cpu % threads, threads), static_cast<int>(package), static_cast<int>(die % dies),
+                      static_cast<int>(cpu % package_size / threads), range(package * package_size, package_size),
+                      range(die * die_size, die_size)};
+    };
+    nodes = nodes == 0 ? packages : nodes;
+    MachineShape shape{range(0, packages * package_size), {}, core_of};
+    const unsigned node_size = packages * package_size / nodes;
+    for (unsigned node = 0; node < nodes; ++node) {
+        shape.nodes[static_cast<int>(node)] = range(node * node_size, node_size);
+    }
+    return shape;
+}
+
+void write_nodes_of(const FixtureTree& tree, unsigned nodes, unsigned size) {
+    tree.write("cpu/online", range(0, nodes * size) + "\n");
+    for (unsigned node = 0; node < nodes; ++node) {
+        tree.write("node/node" + std::to_string(node) + "/cpulist", range(node * size, size) + "\n");
+    }
+}
+
+// A node of 65 CPUs whose CPU 0 lists the siblings given.
+void write_siblings_of_cpu0(const FixtureTree& tree, std::string_view siblings) {
+    write_machine(tree, {"0-64", {{0, "0-64"}}, {}});
+    tree.write("cpu/cpu0/topology/core_cpus_list", siblings);
+}
+
+int write_shape(std::string_view shape, const FixtureTree& tree) {
+    const std::map<std::string_view, MachineShape> machines = {
+        {"two_nodes_of_192", two_packages_of_96_cores(1)},
+        {"eight_nodes_of_48", two_packages_of_96_cores(4)},
+        {"node_of_20_eight_thread_cores", packages_of(1, 1, 20, 8)},
+        {"eight_packages_of_120_two_dies", packages_of(8, 2, 30, 2)},
+        {"cpus_4096", packages_of(2, 1, 1024, 2, 16)},
+    };
+    if (const auto machine = machines.find(shape); machine != machines.end()) {
+        write_machine(tree, machine->second);
+    } else if (shape == "online_only_1048576") {
+        tree.write("cpu/online", "0-1048575\n");
+    } else if (shape == "huge_sibling_list") {
+        write_siblings_of_cpu0(tree, "0-999999\n");
+    } else if (shape == "siblings_without_itself") {
+        write_siblings_of_cpu0(tree, "1-2\n");
+    } else if (shape == "node_1024") {
+        write_nodes_of(tree, 2, 33);
+        tree.write("node/node1024/cpulist", "\n");
+    } else if (shape == "nodes_1024_of_20") {
+        write_nodes_of(tree, 1024, 20);
+    } else {
+        std::fprintf(stderr, "make_fixture: no shape %.*s\n", static_cast<int>(shape.size()), shape.data());
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace procgroups
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: make_fixture SHAPE FOLDER\n");
+        return 2;
+    }
+    return procgroups::write_shape(argv[1], procgroups::FixtureTree(argv[2]));
+}

@@ -1,0 +1,100 @@
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "fixture_tree.hpp"
+#include "win32/linux/processor_groups.hpp"
+#include "win32/linux/sysfs.hpp"
+
+namespace procgroups {
+namespace {
+
+// Runs `work` in a child process (for what would disturb the test process),
+// returning the code it exits with.
+int in_child(const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(work());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+TEST(SysfsTest, MapsEachErrnoToItsWin32Code) {
+    const struct {
+        int error;
+        DWORD win32;
+    } cases[] = {{ENOENT, ERROR_FILE_NOT_FOUND},       {ENOTDIR, ERROR_PATH_NOT_FOUND},
+                 {EMFILE, ERROR_TOO_MANY_OPEN_FILES},  {ENFILE, ERROR_TOO_MANY_OPEN_FILES},
+                 {EACCES, ERROR_ACCESS_DENIED},        {EPERM, ERROR_ACCESS_DENIED},
+                 {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},    {EIO, ERROR_GEN_FAILURE}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(win32_error_from_errno(c.error), c.win32) << "errno " << c.error;
+    }
+}
+
+TEST(SysfsTest, RunningOutOfFileDescriptorsIsTooManyOpenFiles) {
+    const FixtureTree tree;
+    write_machine(tree, {"0-1", {{0, "0-1"}}, {}});
+    const int error = in_child([&tree] {
+        const rlimit three{3, 3};  // standard input, output and error already take them
+        if (::setrlimit(RLIMIT_NOFILE, &three) != 0) {
+            return 255;
+        }
+        return static_cast<int>(form_processor_groups(tree.root().c_str()).error);
+    });
+    EXPECT_EQ(error, static_cast<int>(ERROR_TOO_MANY_OPEN_FILES));
+}
+
+// Hands out at most a page per read, as the kernel serves node/nodeK/cpulist.
+ssize_t one_page_per_read(int fd, void* buffer, std::size_t size) {
+    return ::read(fd, buffer, std::min<std::size_t>(size, 4096));
+}
+
+TEST(SysfsTest, ReadsAListServedAPageAtATimeWhole) {
+    const FixtureTree tree;
+    // Every third CPU up to 8,191: a list of 13 KiB, as a node of a machine
+    // whose CPUs are numbered round robin over three nodes holds.
+    const std::string list = every_nth_cpu(0, 8192, 3) + "\n";
+    ASSERT_GT(list.size(), 3U * 4096);
+    tree.write("node/node0/cpulist", list);
+    for (const ReadFunction read : {one_page_per_read, static_cast<ReadFunction>(::read)}) {
+        const SysfsTree sysfs(tree.root().c_str(), read);
+        CpuSet cpus;
+        ASSERT_EQ(sysfs.read_cpu_list("node/node0/cpulist", cpus), 0U);
+        EXPECT_EQ(cpus.count(), 2731U);
+        EXPECT_TRUE(cpus.contains(8190));
+    }
+}
+
+TEST(SysfsTest, FormsGroupsFromAnOnlineListLargerThanAPage) {
+    const FixtureTree tree;
+    tree.write("cpu/online", every_nth_cpu(0, 8192, 2) + "\n");
+    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
+    ASSERT_EQ(groups.error, 0U);
+    EXPECT_EQ(groups.online_count, 4096U);
+    EXPECT_EQ(groups.group_sizes, std::vector<DWORD>(64, 64));
+    EXPECT_EQ(groups.group_of_cpu[8190], 63);
+}
+
+TEST(SysfsTest, AFifoInTheTreeIsDamageNotAWait) {
+    const FixtureTree tree;
+    write_machine(tree, {"0-1", {}, {}});
+    tree.write("node/node0/online", "1\n");
+    ASSERT_EQ(::mkfifo((tree.root() + "/node/node0/cpulist").c_str(), 0600), 0);
+    EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_INVALID_DATA);
+}
+
+}  // namespace
+}  // namespace procgroups
