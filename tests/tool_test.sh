@@ -2,30 +2,15 @@
 # The built tool run as a user runs it: `tool_test.sh TOOL this_machine` on this
 # machine's own sysfs, `tool_test.sh TOOL fixture_machines` on machines of other
 # shapes, each fixture tree bound over /sys/devices/system in a private mount
-# namespace so that the tool reads it as the running machine's own. Words after
+# namespace so that the tool reads it as the running machine's own (the larger
+# ones written by the program that $MAKE_FIXTURE names). Words after
 # the suite go before the tool on every run (valgrind, say); a checker that finds
 # a fault must exit with a status the checks do not expect.
 set -u
 tool=("${@:3}" "$1")
-failures=0
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-nl=$'\n'
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# check NAME STATUS STDOUT STDERR -- COMMAND...: the exact bytes and exit status.
-check() {
-    local name=$1 status=$2 out=$3 err=$4
-    shift 5
-    "$@" >"$scratch/out" 2>"$scratch/err"
-    local got=$?
-    [ "$got" = "$status" ] || fail "$name: exit status $got, expected $status"
-    printf '%s' "$out" | cmp -s - "$scratch/out" || fail "$name: stdout was [$(cat -A "$scratch/out")]"
-    printf '%s' "$err" | cmp -s - "$scratch/err" || fail "$name: stderr was [$(cat "$scratch/err")]"
-}
-
-head="IsWindowsServer: 0${nl}Active processor count across all processor groups: "
+source "$(dirname "$0")/tool_checks.sh"
 
 this_machine() {
     local online report
@@ -43,6 +28,9 @@ this_machine() {
     done
     check "stdout on /dev/full" 1 "" "procgroups: write error: No space left on device$nl" -- sh -c '"$@" >/dev/full' sh "${tool[@]}"
     check "stdout closed" 1 "" "procgroups: write error: Bad file descriptor$nl" -- sh -c '"$@" >&-' sh "${tool[@]}"
+    # A reader that went away ends the tool by SIGPIPE, as it does any Unix tool.
+    check "reader gone" 141 "" "" -- perl -e '$SIG{PIPE} = "DEFAULT"; pipe(my $r, my $w) or die; close $r;
+        open(STDOUT, ">&", $w) or die; exec @ARGV or die' "${tool[@]}"
 }
 
 put() { mkdir -p "$(dirname "$1")" && printf '%s\n' "$2" >"$1"; }
@@ -57,32 +45,23 @@ machine() {
     done
 }
 
-# on NAME STATUS STDOUT [CPUS]: the tool on fixture NAME, pinned to CPUS if given.
-on() {
-    local run=(env)
-    [ -n "${4:-}" ] && run=(taskset -c "$4")
-    check "$1${4:+ on CPU $4}" "$2" "$3" "" -- unshare --mount \
-        sh -c 'mount --bind "$0" /sys/devices/system && exec "$@"' "$scratch/$1" "${run[@]}" "${tool[@]}"
-}
+# fixture NAME STATUS STDOUT [CPUS]: the tool on the fixture machine NAME.
+fixture() { on "$scratch/$1" "$@"; }
 
 fixture_machines() {
-    if ! unshare --mount true 2>/dev/null; then
-        [ "${CI:-}" = true ] && { echo "FAIL: CI must make a mount namespace, and cannot"; exit 1; }
-        echo "SKIP: cannot make a mount namespace here (needs root); fixture machines not checked"
-        exit 77
-    fi
+    need_mount_namespace
     # CPUs 0 and 1, the ones this machine runs on, sit in different groups.
     machine split 0-127 0=0,2-64 1=1,65-127
-    on split 0 "${head}128${nl}Active processors per group: 64,64,"
+    fixture split 0 "${head}128${nl}Active processors per group: 64,64,"
     # In group 1 only, the process is shown the count of group 0: the listing counts from 0.
-    on split 0 "${head}128${nl}Active processors per group: 64," 1
-    on split 0 "${head}128${nl}Active processors per group: 64," 0
+    fixture split 0 "${head}128${nl}Active processors per group: 64," 1
+    fixture split 0 "${head}128${nl}Active processors per group: 64," 0
 
     # Four nodes of 20; CPUs 0 and 1 in nodes 0 and 1. Without distances the
     # nodes alternate between two groups; with them the socket of nodes 0 and 1
     # makes one group, and the process runs in that group only.
     machine four_nodes 0-79 0=0,2-20 1=1,21-39 2=40-59 3=60-79
-    on four_nodes 0 "${head}80${nl}Active processors per group: 40,40,"
+    fixture four_nodes 0 "${head}80${nl}Active processors per group: 40,40,"
     cp -r "$scratch/four_nodes" "$scratch/two_sockets"
     for node in 0 1 2 3; do
         put "$scratch/two_sockets/node/node$node/distance" \
@@ -90,26 +69,33 @@ fixture_machines() {
                 [ "$other" = "$node" ] && echo 10 || { [ $((other / 2)) = $((node / 2)) ] && echo 11 || echo 21; }
             done | paste -sd' ')"
     done
-    on two_sockets 0 "${head}80${nl}Active processors per group: 40,"
+    fixture two_sockets 0 "${head}80${nl}Active processors per group: 40,"
 
     machine big_node 0-71 0=0-71
     for cpu in $(seq 0 71); do
         put "$scratch/big_node/cpu/cpu$cpu/topology/core_cpus_list" "$((cpu & ~1))-$((cpu | 1))"
         put "$scratch/big_node/cpu/cpu$cpu/topology/core_id" "$((cpu / 2))"
     done
-    on big_node 0 "${head}72${nl}Active processors per group: 64,"
+    fixture big_node 0 "${head}72${nl}Active processors per group: 64,"
+
+    # Machines processor groups exist for, from make_fixture, on CPU 0.
+    for shape in two_nodes_of_192:384:64 eight_nodes_of_48:384:48 node_of_20_eight_thread_cores:160:64 \
+        eight_packages_of_120_two_dies:960:64 cpus_4096:4096:64; do
+        IFS=: read -r name online first_group <<<"$shape"
+        "$MAKE_FIXTURE" "$name" "$scratch/$name" || fail "make_fixture $name"
+        fixture "$name" 0 "${head}$online${nl}Active processors per group: $first_group," 0
+    done
 
     machine no_numa 0-1
-    on no_numa 0 "${head}2${nl}Active processors per group: 2,"
+    fixture no_numa 0 "${head}2${nl}Active processors per group: 2,"
     machine elsewhere 4-7 0=4-7
-    on elsewhere 1 "${head}4${nl}Unexpected GetProcessGroupAffinity success result.$nl"
+    fixture elsewhere 1 "${head}4${nl}Unexpected GetProcessGroupAffinity success result.$nl"
     machine garbage_node 0-7 0=0-3x
-    on garbage_node 1 "GetActiveProcessorCount failed with error: d$nl"
+    fixture garbage_node 1 "GetActiveProcessorCount failed with error: d$nl"
     machine no_online 0-7 0=0-7
     rm "$scratch/no_online/cpu/online"
-    on no_online 1 "GetActiveProcessorCount failed with error: 2$nl"
+    fixture no_online 1 "GetActiveProcessorCount failed with error: 2$nl"
 }
 
 "$2"
-[ "$failures" = 0 ] || exit 1
-echo "$2: all checks passed"
+finish "$2"
