@@ -123,6 +123,10 @@ INSTANTIATE_TEST_SUITE_P(
                      with_distances({"0-79", {{0, "0-19"}, {1, "20-39"}, {2, "40-59"}, {3, "60-79"}, {4, ""}}, {}},
                                     socket_distances(5, 2, 11, 21)),
                      {40, 40}, {{20, 0}, {40, 1}}},
+        GroupingCase{"unlisted_cpus_are_farthest",
+                     with_distances({"0-79", {{0, "0-19"}, {1, "20-39"}, {2, "40-59"}}, {}},
+                                    {{0, "10 11 21"}, {1, "11 10 21"}, {2, "21 21 10"}}),
+                     {40, 40}, {{20, 0}, {40, 1}, {60, 1}}},
         GroupingCase{"cores_never_split", {"0-71", {{0, "0-71"}}, cores_of_threads(3)}, {63, 9}, {{63, 1}}},
         GroupingCase{"cut_by_package_first", {"0-127", {{0, "0-127"}}, alternate_packages}, {64, 64}, {{0, 0}, {1, 1}}},
         GroupingCase{"cut_by_listed_packages", {"0-127", {{0, "0-127"}}, alternate_packages_listed}, {64, 64},
@@ -187,6 +191,16 @@ INSTANTIATE_TEST_SUITE_P(
                     DistanceCase{"beyond_32_bits", "11 10 21 4294967296\n", ERROR_INVALID_DATA}),
     [](const testing::TestParamInfo<DistanceCase>& p) { return p.param.name; });
 
+TEST(GroupingTest, CpuFoldersWithoutTopologyAreCoresOfTheirOwn) {
+    const FixtureTree tree;
+    write_machine(tree, {"0-99", {{0, "0-99"}}, {}});
+    for (const char* cpu : {"cpu0", "cpu64"}) {
+        tree.write(std::string("cpu/") + cpu + "/online", "1\n");
+    }
+    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
+    EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{64, 36}));
+}
+
 TEST(GroupingTest, FallsBackToThreadSiblingsOnOlderKernels) {
     const FixtureTree tree;
     write_machine(tree, {"0-71", {{0, "0-71"}}, {}});
@@ -239,6 +253,9 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenCase{"node_without_cpulist", {{"node/node3/online", "1\n"}}, ERROR_FILE_NOT_FOUND},
                     BrokenCase{"garbage_siblings", {{"cpu/cpu0/topology/core_cpus_list", "0;1\n"}}, ERROR_INVALID_DATA},
                     BrokenCase{"garbage_core_id", {{"cpu/cpu2/topology/core_id", "one\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"garbage_package_id", {{"cpu/cpu0/topology/physical_package_id", "x\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"cpu_folder_with_leading_zero", {{"cpu/cpu01/online", "1\n"}}, ERROR_INVALID_DATA},
+                    BrokenCase{"no_numa_garbage_siblings", {{"cpu/cpu0/topology/core_cpus_list", "0;1\n"}}, ERROR_INVALID_DATA, "node"},
                     BrokenCase{"cpulist_is_a_folder", {{"node/node1/cpulist/x", ""}}, ERROR_GEN_FAILURE},
                     BrokenCase{"siblings_without_itself", {{"cpu/cpu0/topology/core_cpus_list", "1\n"}}, ERROR_INVALID_DATA},
                     BrokenCase{"siblings_more_than_a_core", {{"cpu/cpu0/topology/core_cpus_list", "0-999999\n"}}, ERROR_INVALID_DATA},
@@ -249,6 +266,16 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenCase{"missing_online", {}, ERROR_FILE_NOT_FOUND, "cpu/online"},
                     BrokenCase{"node_folder_is_a_file", {{"node", "0\n"}}, ERROR_PATH_NOT_FOUND, "node"}),
     [](const testing::TestParamInfo<BrokenCase>& p) { return p.param.name; });
+
+TEST(BrokenTopologyTest, MissingRootIsFileNotFound) {
+    EXPECT_EQ(form_processor_groups("/nonexistent/sys/devices/system").error, ERROR_FILE_NOT_FOUND);
+}
+
+TEST(BrokenTopologyTest, AFileLargerThanSysfsServesIsDamage) {
+    const FixtureTree tree;
+    tree.write("cpu/online", std::string(std::size_t{17} << 20, '0'));
+    EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_INVALID_DATA);
+}
 
 TEST(BrokenTopologyTest, UnreadableNodeListIsAccessDenied) {
     const FixtureTree tree;

@@ -29,6 +29,9 @@ TEST(VerifyVersionInfoWTest, ComparesTheProductTypeOfAWorkstation) {
         {3, VER_PRODUCT_TYPE, kProductTypeEqual, FALSE, ERROR_OLD_WIN_VERSION},  // a server
         {3, VER_PRODUCT_TYPE, ULONGLONG{VER_LESS} << 21, TRUE, 0},
         {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{VER_GREATER} << 21, FALSE, ERROR_OLD_WIN_VERSION},
+        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{VER_GREATER_EQUAL} << 21, TRUE, 0},
+        {3, VER_PRODUCT_TYPE, ULONGLONG{VER_GREATER_EQUAL} << 21, FALSE, ERROR_OLD_WIN_VERSION},
+        {3, VER_PRODUCT_TYPE, ULONGLONG{VER_LESS_EQUAL} << 21, TRUE, 0},
         {VER_NT_WORKSTATION, 0, kProductTypeEqual, FALSE, ERROR_BAD_ARGUMENTS},
         {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, 0, FALSE, ERROR_BAD_ARGUMENTS},
         {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{6} << 21, FALSE, ERROR_BAD_ARGUMENTS},
@@ -43,6 +46,9 @@ TEST(VerifyVersionInfoWTest, ComparesTheProductTypeOfAWorkstation) {
             << "type " << int{c.product_type} << " mask " << c.type_mask << " conditions " << c.condition_mask;
         EXPECT_EQ(GetLastError(), c.error);
     }
+    SetLastError(0);
+    EXPECT_EQ(VerifyVersionInfoW(nullptr, VER_PRODUCT_TYPE, kProductTypeEqual), FALSE);
+    EXPECT_EQ(GetLastError(), ERROR_NOACCESS);
 }
 
 }  // namespace
