@@ -29,14 +29,6 @@ DWORD read_topology_list(const SysfsTree& tree, std::uint32_t cpu, const char* f
 }  // namespace
 
 DWORD CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
-    // One listing of cpu/ spares a failed open per CPU on machines without
-    // topology folders, however many CPUs cpu/online claims.
-    if (!listed_) {
-        if (const DWORD error = tree_.list_cpu_folders(with_folder_); error != kNoError) {
-            return error;
-        }
-        listed_ = true;
-    }
     CpuSet unassigned = node_cpus;
     DWORD error = kNoError;
     node_cpus.for_each([&](std::uint32_t cpu) {
@@ -59,7 +51,7 @@ DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, s
     core.size = 1;
     unassigned.remove(cpu);
     cpus.push_back(cpu);
-    if (!with_folder_.contains(cpu)) {
+    if (listed_ && !with_folder_.contains(cpu)) {
         return kNoError;  // a kernel without topology: a core of its own
     }
     DWORD listed = 0;
@@ -81,7 +73,13 @@ DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, s
     };
     const DWORD error = read_topology_list(tree_, cpu, "core_cpus_list", "thread_siblings_list", take_siblings);
     if (error == ERROR_FILE_NOT_FOUND) {
-        return kNoError;  // no topology folder: a core of its own
+        // No topology: a core of its own. One listing of cpu/ then spares the
+        // other CPUs their failed opens, however many cpu/online claims.
+        if (!listed_) {
+            listed_ = true;
+            return tree_.list_cpu_folders(with_folder_);
+        }
+        return kNoError;
     }
     if (error != kNoError) {
         return error;

@@ -53,8 +53,8 @@ private:
     [[nodiscard]] DWORD read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) const;
 
     const SysfsTree& tree_;
-    bool listed_ = false;
-    CpuSet with_folder_;  // the CPUs that have a cpu/cpuN folder
+    bool listed_ = false;  // with_folder_ read, once the first CPU without topology was met
+    CpuSet with_folder_;   // the CPUs that have a cpu/cpuN folder
     Level package_{"physical_package_id", "package_cpus_list", "core_siblings_list", {}, {}};
     Level die_{"die_id", "die_cpus_list", nullptr, {}, {}};
 };

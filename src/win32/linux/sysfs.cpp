@@ -71,12 +71,42 @@ SysfsTree::~SysfsTree() {
     }
 }
 
+void ClosingBatch::add(int fd) {
+    if (count_ == fds_.size()) {
+        close_all();
+    }
+    fds_[count_++] = fd;
+}
+
+void ClosingBatch::close_all() {
+    const auto held = fds_.begin() + static_cast<std::ptrdiff_t>(count_);
+    std::sort(fds_.begin(), held);
+    for (auto run = fds_.begin(); run != held;) {
+        auto end = run + 1;
+        while (end != held && *end == *(end - 1) + 1) {
+            ++end;
+        }
+        // Only descriptors of the batch are in the run. Kernels before 5.9 lack close_range.
+        if (::close_range(static_cast<unsigned>(*run), static_cast<unsigned>(*(end - 1)), 0) != 0) {
+            std::for_each(run, end, ::close);
+        }
+        run = end;
+    }
+    count_ = 0;
+}
+
 DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
     // Without O_NONBLOCK a FIFO put in the tree would hold the tool forever.
-    const FileDescriptor file(::openat(root_fd_, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() < 0) {
+    const auto open_file = [this, path] { return ::openat(root_fd_, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK); };
+    int fd = open_file();
+    if (fd < 0 && (errno == EMFILE || errno == ENFILE) && !closing_.empty()) {
+        closing_.close_all();  // the batch is holding the descriptors
+        fd = open_file();
+    }
+    if (fd < 0) {
         return win32_error_from_errno(errno);
     }
+    closing_.add(fd);
     char* buffer = content.page.data();
     std::size_t capacity = content.page.size();
     std::size_t filled = 0;
@@ -86,14 +116,14 @@ DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
     bool filled_a_read = false;
     for (;;) {
         const std::size_t asked = capacity - filled;
-        const ssize_t got = read_(file.get(), buffer + filled, asked);
+        const ssize_t got = read_(fd, buffer + filled, asked);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return errno == EAGAIN ? ERROR_INVALID_DATA : win32_error_from_errno(errno);
         }
-        if (got == 0 && filled == 0 && is_not_regular(file.get())) {
+        if (got == 0 && filled == 0 && is_not_regular(fd)) {
             return ERROR_INVALID_DATA;
         }
         filled += static_cast<std::size_t>(got);
