@@ -15,14 +15,6 @@ using GroupIndex = std::uint32_t;
 // Windows stops looking for closer arrangements after this many passes.
 constexpr int kMaxTradePasses = 10;
 
-DWORD total_size(const std::vector<Piece>& pieces) {
-    DWORD total = 0;
-    for (const Piece& piece : pieces) {
-        total += piece.size;
-    }
-    return total;
-}
-
 // Each piece, in order, into the lowest group with room for it, or a new one.
 std::vector<GroupIndex> first_fit(const std::vector<Piece>& pieces) {
     std::vector<DWORD> used;
@@ -265,9 +257,6 @@ std::vector<WORD> assign_groups(const std::vector<Piece>& pieces, const NodeDist
                                       [&pieces](const Piece& piece) { return piece.node == pieces.front().node; });
     if (one_node) {
         return numbered_as_met(first_fit(pieces));
-    }
-    if (total_size(pieces) <= kMaxGroupSize) {
-        return std::vector<WORD>(pieces.size(), 0);
     }
     return numbered_as_met(balance_nodes(pieces, distances));
 }

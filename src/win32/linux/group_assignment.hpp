@@ -41,7 +41,8 @@ private:
 // The group of each piece, numbered as Windows numbers them: pieces are given
 // in node order, each node's in cut order, and the groups are numbered in the
 // order their first piece appears. Windows keeps the groups few and even and
-// puts close nodes together; a single node fills groups first fit.
+// puts close nodes together; a single node fills groups first fit. Pieces of
+// 64 CPUs or fewer in all make one group either way.
 [[nodiscard]] std::vector<WORD> assign_groups(const std::vector<Piece>& pieces, const NodeDistances& distances);
 
 }  // namespace procgroups

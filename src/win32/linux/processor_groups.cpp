@@ -37,11 +37,12 @@ public:
         if (const DWORD error = tree_.list_numa_nodes(node_folders_); error != kNoError) {
             return error;
         }
+        if (groups_.online_count <= kMaxGroupSize) {
+            return form_one_group(unplaced);
+        }
         for (std::uint32_t folder = 0; folder < node_folders_.size(); ++folder) {
             CpuSet node_cpus;
-            RelativePath path;
-            path << "node/node" << node_folders_[folder] << "/cpulist";
-            if (const DWORD error = tree_.read_cpu_list(path.c_str(), node_cpus); error != kNoError) {
+            if (const DWORD error = tree_.read_cpu_list(cpulist_of(folder).c_str(), node_cpus); error != kNoError) {
                 return error;
             }
             node_cpus.keep_only(unplaced);
@@ -64,6 +65,26 @@ public:
 
 private:
     static constexpr std::uint32_t kNoFolder = 0xffffffff;
+
+    [[nodiscard]] RelativePath cpulist_of(std::uint32_t folder) const {
+        RelativePath path;
+        path << "node/node" << node_folders_[folder] << "/cpulist";
+        return path;
+    }
+
+    // However the nodes lie, 64 CPUs or fewer make one group. Their lists are
+    // still read, as damage there is damage on any machine.
+    DWORD form_one_group(const CpuSet& online) {
+        for (std::uint32_t folder = 0; folder < node_folders_.size(); ++folder) {
+            const auto any_range = [](std::uint32_t /*first*/, std::uint32_t /*last*/) { return true; };
+            if (const DWORD error = tree_.read_cpu_ranges(cpulist_of(folder).c_str(), any_range); error != kNoError) {
+                return error;
+            }
+        }
+        groups_.group_sizes.assign(1, groups_.online_count);
+        online.for_each([this](std::uint32_t cpu) { groups_.group_of_cpu[cpu] = 0; });
+        return kNoError;
+    }
 
     // Adds the node's CPUs as pieces: the whole node, or cuts of whole cores.
     DWORD add_node(const CpuSet& node_cpus, std::uint32_t folder) {
@@ -95,12 +116,12 @@ private:
         return kNoError;
     }
 
-    // Distances matter only where several nodes share more than one group.
-    // Files that are missing or unreadable leave the nodes equally far apart,
-    // and so does a table that no firmware may hold.
+    // Distances matter only where several nodes share more than one group
+    // (this machine has over 64 CPUs). Files that are missing or unreadable
+    // leave the nodes equally far apart, and so does a table that no firmware may hold.
     DWORD read_distances(NodeDistances& distances) const {
         const auto nodes = static_cast<std::uint32_t>(folders_of_nodes_.size());
-        if (nodes < 2 || groups_.online_count <= kMaxGroupSize) {
+        if (nodes < 2) {
             return kNoError;
         }
         std::vector<std::uint64_t> scaled(std::size_t{nodes} * nodes, 0);

@@ -79,18 +79,19 @@ void ClosingBatch::add(int fd) {
 }
 
 void ClosingBatch::close_all() {
-    const auto held = fds_.begin() + static_cast<std::ptrdiff_t>(count_);
-    std::sort(fds_.begin(), held);
-    for (auto run = fds_.begin(); run != held;) {
-        auto end = run + 1;
-        while (end != held && *end == *(end - 1) + 1) {
-            ++end;
+    std::sort(fds_.begin(), fds_.begin() + static_cast<std::ptrdiff_t>(count_));
+    for (std::size_t first = 0; first < count_;) {
+        std::size_t last = first;
+        while (last + 1 < count_ && fds_[last + 1] == fds_[last] + 1) {
+            ++last;
         }
         // Only descriptors of the batch are in the run. Kernels before 5.9 lack close_range.
-        if (::close_range(static_cast<unsigned>(*run), static_cast<unsigned>(*(end - 1)), 0) != 0) {
-            std::for_each(run, end, ::close);
+        if (::close_range(static_cast<unsigned>(fds_[first]), static_cast<unsigned>(fds_[last]), 0) != 0) {
+            for (std::size_t fd = first; fd <= last; ++fd) {
+                ::close(fds_[fd]);
+            }
         }
-        run = end;
+        first = last + 1;
     }
     count_ = 0;
 }
