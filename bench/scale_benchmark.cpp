@@ -17,9 +17,19 @@ std::string cpu_range(unsigned first, unsigned count) {
 }
 
 // Nodes of node_size CPUs (fewer in a smaller machine); each CPU a core of its
-// own, or cores of two threads.
+// own, or cores of two threads in one package and die, listed as a current
+// kernel lists them.
 MachineShape machine_of(unsigned cpus, unsigned node_size, bool two_thread_cores) {
-    MachineShape shape{cpu_range(0, cpus), {}, two_thread_cores ? cores_of_threads(2) : nullptr};
+    const auto listed_core = [pair = cores_of_threads(2), all = cpu_range(0, cpus)](unsigned cpu) {
+        CoreOf core = pair(cpu);
+        core.package_cpus = all;
+        core.die_cpus = all;
+        return core;
+    };
+    MachineShape shape{cpu_range(0, cpus), {}, nullptr};
+    if (two_thread_cores) {
+        shape.core_of = listed_core;
+    }
     for (unsigned first = 0; first < cpus; first += node_size) {
         shape.nodes[static_cast<int>(first / node_size)] = cpu_range(first, std::min(node_size, cpus - first));
     }

@@ -87,8 +87,9 @@ DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, s
     if (!lists_itself) {
         return ERROR_INVALID_DATA;
     }
+    // A machine that does not report a level counts it as id 0.
     if (const DWORD id_error = tree_.read_topology_id(topology_file(cpu, "core_id").c_str(), core.core_id);
-        id_error != kNoError) {
+        id_error != kNoError && id_error != ERROR_FILE_NOT_FOUND) {
         return id_error;
     }
     if (const DWORD package_error = read_level_id(cpu, package_, core.package); package_error != kNoError) {
@@ -99,22 +100,28 @@ DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, s
 
 // The CPU's id at that level: known from an earlier CPU's list, or read with
 // the level's list, which gives the id to every CPU it holds. Where the kernel
-// has no list, the id is read for this CPU alone.
-DWORD CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) const {
+// has no list, the id is read for this CPU alone; where it has no id file, the
+// level is not reported, and the id is 0. Kernels are alike for every CPU, so
+// neither is looked for again.
+DWORD CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) {
     if (level.known.contains(cpu)) {
         id = level.id_of_cpu[cpu];
         return kNoError;
     }
-    if (const DWORD error = tree_.read_topology_id(topology_file(cpu, level.id_file).c_str(), id); error != kNoError) {
-        return error;
+    id = 0;
+    if (level.unreported) {
+        return kNoError;
+    }
+    const DWORD id_error = tree_.read_topology_id(topology_file(cpu, level.id_file).c_str(), id);
+    level.unreported = id_error == ERROR_FILE_NOT_FOUND;
+    if (id_error != kNoError || level.unlisted) {
+        return level.unreported ? kNoError : id_error;
     }
     CpuSet members;
     const DWORD error = read_topology_list(tree_, cpu, level.list_file, level.older_list_file, adding_to(members));
-    if (error == ERROR_FILE_NOT_FOUND) {
-        return kNoError;
-    }
+    level.unlisted = error == ERROR_FILE_NOT_FOUND;
     if (error != kNoError) {
-        return error;
+        return level.unlisted ? kNoError : error;
     }
     if (!members.contains(cpu)) {
         return ERROR_INVALID_DATA;

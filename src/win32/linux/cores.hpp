@@ -47,10 +47,12 @@ private:
         const char* older_list_file;  // its name on kernels before list_file
         CpuSet known;
         std::vector<std::int64_t> id_of_cpu;
+        bool unlisted = false;    // the kernel has no list file for it
+        bool unreported = false;  // nor an id file
     };
 
     [[nodiscard]] DWORD read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus);
-    [[nodiscard]] DWORD read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) const;
+    [[nodiscard]] DWORD read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id);
 
     const SysfsTree& tree_;
     bool listed_ = false;  // with_folder_ read, once the first CPU without topology was met

@@ -157,7 +157,7 @@ DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
     id = 0;
     FileContent content;
     if (const DWORD error = read_file(path, content); error != kNoError) {
-        return error == ERROR_FILE_NOT_FOUND ? kNoError : error;
+        return error;
     }
     std::string_view text = content.text;
     if (!text.empty() && text.back() == '\n') {

@@ -79,8 +79,7 @@ public:
         return parse_cpu_ranges(content.text, take_range) ? kNoError : ERROR_INVALID_DATA;
     }
 
-    // Reads a topology id such as core_id; a missing file counts as id 0, as on
-    // a machine that does not report that level.
+    // Reads a topology id such as core_id (0 where the file cannot be read).
     [[nodiscard]] DWORD read_topology_id(const char* path, std::int64_t& id) const;
 
     // Reads a line of numbers separated by blanks, as node/nodeK/distance holds.
