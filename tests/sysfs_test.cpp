@@ -57,6 +57,22 @@ TEST(SysfsTest, RunningOutOfFileDescriptorsIsTooManyOpenFiles) {
     EXPECT_EQ(error, static_cast<int>(ERROR_TOO_MANY_OPEN_FILES));
 }
 
+TEST(SysfsTest, FilesHeldForClosingGiveWayUnderALowLimit) {
+    const FixtureTree tree;
+    write_machine(tree, nodes_of_sizes({300}, cores_of_threads(2)));  // 300 topology files and more
+    for (const rlim_t limit : {rlim_t{16}, rlim_t{1024}}) {
+        const int error = in_child([&tree, limit] {
+            const rlimit low{limit, limit};
+            if (::setrlimit(RLIMIT_NOFILE, &low) != 0) {
+                return 255;
+            }
+            const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
+            return groups.group_sizes == std::vector<DWORD>{64, 64, 64, 64, 44} ? static_cast<int>(groups.error) : 254;
+        });
+        EXPECT_EQ(error, 0) << "open-file limit " << limit;
+    }
+}
+
 // Hands out at most a page per read, as the kernel serves node/nodeK/cpulist.
 ssize_t one_page_per_read(int fd, void* buffer, std::size_t size) {
     return ::read(fd, buffer, std::min<std::size_t>(size, 4096));
