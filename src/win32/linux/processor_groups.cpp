@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string_view>
 
 #include "win32/linux/cores.hpp"
 #include "win32/linux/cpu_set.hpp"
@@ -42,7 +43,7 @@ public:
         }
         for (std::uint32_t folder = 0; folder < node_folders_.size(); ++folder) {
             CpuSet node_cpus;
-            if (const DWORD error = tree_.read_cpu_list(cpulist_of(folder).c_str(), node_cpus); error != kNoError) {
+            if (const DWORD error = tree_.read_cpu_list(node_file(folder, "cpulist").c_str(), node_cpus); error != kNoError) {
                 return error;
             }
             node_cpus.keep_only(unplaced);
@@ -66,9 +67,9 @@ public:
 private:
     static constexpr std::uint32_t kNoFolder = 0xffffffff;
 
-    [[nodiscard]] RelativePath cpulist_of(std::uint32_t folder) const {
+    [[nodiscard]] RelativePath node_file(std::uint32_t folder, std::string_view file) const {
         RelativePath path;
-        path << "node/node" << node_folders_[folder] << "/cpulist";
+        path << "node/node" << node_folders_[folder] << "/" << file;
         return path;
     }
 
@@ -77,7 +78,7 @@ private:
     DWORD form_one_group(const CpuSet& online) {
         for (std::uint32_t folder = 0; folder < node_folders_.size(); ++folder) {
             const auto any_range = [](std::uint32_t /*first*/, std::uint32_t /*last*/) { return true; };
-            if (const DWORD error = tree_.read_cpu_ranges(cpulist_of(folder).c_str(), any_range); error != kNoError) {
+            if (const DWORD error = tree_.read_cpu_ranges(node_file(folder, "cpulist").c_str(), any_range); error != kNoError) {
                 return error;
             }
         }
@@ -132,9 +133,7 @@ private:
             if (folder == kNoFolder) {
                 continue;
             }
-            RelativePath path;
-            path << "node/node" << node_folders_[folder] << "/distance";
-            if (const DWORD error = tree_.read_numbers(path.c_str(), row); error != kNoError) {
+            if (const DWORD error = tree_.read_numbers(node_file(folder, "distance").c_str(), row); error != kNoError) {
                 return error == ERROR_INVALID_DATA ? error : kNoError;
             }
             if (row.size() != node_folders_.size()) {

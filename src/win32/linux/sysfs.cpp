@@ -153,15 +153,23 @@ DWORD SysfsTree::read_cpu_list(const char* path, CpuSet& cpus) const {
     return read_cpu_ranges(path, adding_to(cpus));
 }
 
-DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
-    id = 0;
-    FileContent content;
+DWORD SysfsTree::read_line(const char* path, FileContent& content, std::string_view& line) const {
     if (const DWORD error = read_file(path, content); error != kNoError) {
         return error;
     }
-    std::string_view text = content.text;
-    if (!text.empty() && text.back() == '\n') {
-        text.remove_suffix(1);
+    line = content.text;
+    if (!line.empty() && line.back() == '\n') {
+        line.remove_suffix(1);
+    }
+    return kNoError;
+}
+
+DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
+    id = 0;
+    FileContent content;
+    std::string_view text;
+    if (const DWORD error = read_line(path, content, text); error != kNoError) {
+        return error;
     }
     const char* const end = text.data() + text.size();
     const auto [stop, status] = std::from_chars(text.data(), end, id);
@@ -171,12 +179,9 @@ DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
 DWORD SysfsTree::read_numbers(const char* path, std::vector<std::uint32_t>& numbers) const {
     numbers.clear();
     FileContent content;
-    if (const DWORD error = read_file(path, content); error != kNoError) {
+    std::string_view text;
+    if (const DWORD error = read_line(path, content, text); error != kNoError) {
         return error;
-    }
-    std::string_view text = content.text;
-    if (!text.empty() && text.back() == '\n') {
-        text.remove_suffix(1);
     }
     for (;;) {
         std::uint32_t number = 0;

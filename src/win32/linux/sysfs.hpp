@@ -101,6 +101,8 @@ private:
     };
 
     [[nodiscard]] DWORD read_file(const char* path, FileContent& content) const;
+    // A one-line attribute's text, without its line end.
+    [[nodiscard]] DWORD read_line(const char* path, FileContent& content, std::string_view& line) const;
 
     // Hands visit(N) the number of every entry `prefix`N in the folder; a name
     // of that form that the kernel would never write, or N over `largest`, is damage.
