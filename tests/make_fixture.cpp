@@ -86,6 +86,11 @@ int write_shape(std::string_view shape, const FixtureTree& tree) {
         write_machine(tree, machine->second);
     } else if (shape == "online_only_1048576") {
         tree.write("cpu/online", "0-1048575\n");
+    } else if (shape == "two_nodes_of_half_a_million") {
+        // 16,385 pieces in 16,384 groups, one of them of several nodes.
+        tree.write("cpu/online", "0-1048575\n");
+        tree.write("node/node0/cpulist", "0-524287\n");
+        tree.write("node/node1/cpulist", "524288-1048570\n");
     } else if (shape == "huge_sibling_list") {
         write_siblings_of_cpu0(tree, "0-999999\n");
     } else if (shape == "siblings_without_itself") {

@@ -120,37 +120,51 @@ std::vector<GroupIndex> spread(const std::vector<Piece>& pieces, const std::vect
 // Trades pieces between groups while that brings nodes closer together. A
 // piece's cost in a group is the sum of the other pieces' distances to it,
 // each divided by their number; a trade must leave every group within 64 CPUs.
+// Pieces of one node are 0 apart, so only a trade that takes a piece out of a
+// group of several nodes can gain: a piece in a group of one node is weighed
+// against the pieces in mixed groups only, which keeps machines of thousands
+// of single-node groups cheap.
 class Trader {
 public:
-    Trader(const std::vector<Piece>& pieces, const NodeDistances& distances, std::vector<GroupIndex>& group_of,
-           std::size_t groups)
-        : pieces_(pieces), distances_(distances), group_of_(group_of), groups_(groups), used_(groups, 0),
-          members_(groups, 0), cost_(pieces.size() * groups, 0) {
-        for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
-            used_[group_of[piece]] += pieces[piece].size;
-            ++members_[group_of[piece]];
+    Trader(const std::vector<Piece>& pieces, const NodeDistances& distances, const std::vector<std::size_t>& order,
+           std::vector<GroupIndex>& group_of, std::size_t groups)
+        : pieces_(pieces), distances_(distances), order_(order), group_of_(group_of), members_(groups),
+          used_(groups, 0), rank_of_(pieces.size()) {
+        for (std::size_t rank = 0; rank < order.size(); ++rank) {
+            rank_of_[order[rank]] = rank;
         }
-        for (std::size_t to = 0; to < pieces.size(); ++to) {
-            for (std::size_t from = 0; from < pieces.size(); ++from) {
-                cost(to, group_of[from]) += share(from, to, group_of[from]);
-            }
+        for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
+            members_[group_of[piece]].push_back(piece);
+            used_[group_of[piece]] += pieces[piece].size;
+        }
+        for (GroupIndex group = 0; group < groups; ++group) {
+            mark_if_mixed(group);
         }
     }
 
-    void trade_while_closer(const std::vector<std::size_t>& order) {
+    void trade_while_closer() {
         for (int pass = 0; pass < kMaxTradePasses; ++pass) {
             bool traded = false;
-            for (const std::size_t a : order) {
+            for (const std::size_t a : order_) {
+                const GroupIndex group_a = group_of_[a];
+                const std::uint64_t cost_a = cost(a, group_a, a);
                 std::uint64_t best_gain = 0;
-                const std::size_t* best = nullptr;
-                for (const std::size_t& b : order) {
-                    if (const std::uint64_t gain = gain_of_trade(a, b); gain > best_gain) {
+                std::size_t best = a;
+                const auto weigh = [&](std::size_t b) {
+                    if (const std::uint64_t gain = gain_of_trade(a, cost_a, b); gain > best_gain) {
                         best_gain = gain;
-                        best = &b;
+                        best = b;
+                    }
+                };
+                if (is_mixed(group_a)) {
+                    std::for_each(order_.begin(), order_.end(), weigh);
+                } else {
+                    for (const std::size_t rank : in_mixed_groups_) {
+                        weigh(order_[rank]);
                     }
                 }
-                if (best != nullptr) {
-                    trade(a, *best);
+                if (best != a) {
+                    trade(a, best);
                     traded = true;
                 }
             }
@@ -161,14 +175,22 @@ public:
     }
 
 private:
-    // What piece `from` adds to the cost of piece `to` in group `group`.
-    [[nodiscard]] std::uint64_t share(std::size_t from, std::size_t to, GroupIndex group) const {
-        const std::uint32_t others = members_[group] - 1;  // a trade keeps every group's piece count
-        return others == 0 ? 0 : distances_.between(pieces_[from].node, pieces_[to].node) / others;
+    // What the pieces of `group` but `left_out` cost `piece` there, in a group
+    // of as many pieces as `group` has: a trade keeps every group's piece count.
+    [[nodiscard]] std::uint64_t cost(std::size_t piece, GroupIndex group, std::size_t left_out) const {
+        const std::vector<std::size_t>& in_group = members_[group];
+        if (in_group.size() < 2) {
+            return 0;
+        }
+        const std::uint64_t others = in_group.size() - 1;
+        std::uint64_t total = 0;
+        for (const std::size_t other : in_group) {
+            if (other != piece && other != left_out) {
+                total += distances_.between(pieces_[other].node, pieces_[piece].node) / others;
+            }
+        }
+        return total;
     }
-
-    // The cost that piece `piece` has, or would have, among the pieces of `group`.
-    std::uint64_t& cost(std::size_t piece, GroupIndex group) { return cost_[piece * groups_ + group]; }
 
     [[nodiscard]] bool room_to_trade(std::size_t a, std::size_t b) const {
         const DWORD size_a = pieces_[a].size;
@@ -181,40 +203,61 @@ private:
 
     // How much closer a and b would be to their groups' other pieces with their
     // places traded; 0 when the trade brings nothing or is not allowed.
-    [[nodiscard]] std::uint64_t gain_of_trade(std::size_t a, std::size_t b) {
+    [[nodiscard]] std::uint64_t gain_of_trade(std::size_t a, std::uint64_t cost_a, std::size_t b) const {
         const GroupIndex group_a = group_of_[a];
         const GroupIndex group_b = group_of_[b];
         if (group_a == group_b || !room_to_trade(a, b)) {
             return 0;
         }
-        const std::uint64_t before = cost(a, group_a) + cost(b, group_b);
-        const std::uint64_t after =
-            (cost(a, group_b) - share(b, a, group_b)) + (cost(b, group_a) - share(a, b, group_a));
+        const std::uint64_t before = cost_a + cost(b, group_b, b);
+        const std::uint64_t after = cost(a, group_b, b) + cost(b, group_a, a);
         return before > after ? before - after : 0;
     }
 
     void trade(std::size_t a, std::size_t b) {
         const GroupIndex group_a = group_of_[a];
         const GroupIndex group_b = group_of_[b];
-        for (std::size_t piece = 0; piece < pieces_.size(); ++piece) {
-            cost(piece, group_a) += share(b, piece, group_a);
-            cost(piece, group_a) -= share(a, piece, group_a);
-            cost(piece, group_b) += share(a, piece, group_b);
-            cost(piece, group_b) -= share(b, piece, group_b);
-        }
+        unmark(group_a);
+        unmark(group_b);
+        std::replace(members_[group_a].begin(), members_[group_a].end(), a, b);
+        std::replace(members_[group_b].begin(), members_[group_b].end(), b, a);
         used_[group_a] = used_[group_a] - pieces_[a].size + pieces_[b].size;
         used_[group_b] = used_[group_b] - pieces_[b].size + pieces_[a].size;
         group_of_[a] = group_b;
         group_of_[b] = group_a;
+        mark_if_mixed(group_a);
+        mark_if_mixed(group_b);
+    }
+
+    [[nodiscard]] bool is_mixed(GroupIndex group) const {
+        const std::vector<std::size_t>& in_group = members_[group];
+        return std::any_of(in_group.begin(), in_group.end(), [&](std::size_t piece) {
+            return pieces_[piece].node != pieces_[in_group.front()].node;
+        });
+    }
+
+    void mark_if_mixed(GroupIndex group) {
+        if (is_mixed(group)) {
+            for (const std::size_t piece : members_[group]) {
+                in_mixed_groups_.insert(rank_of_[piece]);
+            }
+        }
+    }
+
+    void unmark(GroupIndex group) {
+        for (const std::size_t piece : members_[group]) {
+            in_mixed_groups_.erase(rank_of_[piece]);
+        }
     }
 
     const std::vector<Piece>& pieces_;
     const NodeDistances& distances_;
+    const std::vector<std::size_t>& order_;
     std::vector<GroupIndex>& group_of_;
-    std::size_t groups_;
+    std::vector<std::vector<std::size_t>> members_;
     std::vector<DWORD> used_;
-    std::vector<std::uint32_t> members_;
-    std::vector<std::uint64_t> cost_;
+    std::vector<std::size_t> rank_of_;                // place of each piece in order_
+    std::set<std::size_t> in_mixed_groups_;          // ranks of the pieces in groups of several nodes
 };
 
 // The fewest groups, evenly filled, close nodes together.
@@ -222,14 +265,10 @@ std::vector<GroupIndex> balance_nodes(const std::vector<Piece>& pieces, const No
     const std::vector<std::size_t> order = largest_first(pieces);
     for (std::size_t groups = fewest_groups_possible(pieces);; ++groups) {
         std::vector<GroupIndex> group_of = spread(pieces, order, groups);
-        if (group_of.empty()) {
-            continue;
+        if (!group_of.empty()) {
+            Trader(pieces, distances, order, group_of, groups).trade_while_closer();
+            return group_of;
         }
-        // Where every group holds one piece, no trade can bring pieces closer.
-        if (groups < pieces.size()) {
-            Trader(pieces, distances, group_of, groups).trade_while_closer(order);
-        }
-        return group_of;
     }
 }
 
