@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <concepts>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -24,7 +25,9 @@ struct GroupingCase {
 };
 
 // Failures name the case rather than dump its bytes.
-void PrintTo(const GroupingCase& c, std::ostream* out) {
+template <typename Case>
+    requires std::same_as<decltype(Case::name), const char*>
+void PrintTo(const Case& c, std::ostream* out) {
     *out << c.name;
 }
 
@@ -155,10 +158,6 @@ struct DistanceCase {
     WORD group_of_node2 = 0;
 };
 
-void PrintTo(const DistanceCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class DistanceTableTest : public testing::TestWithParam<DistanceCase> {};
 
 TEST_P(DistanceTableTest, IsUsedIgnoredOrRefused) {
@@ -222,10 +221,6 @@ struct BrokenCase {
     DWORD error;
     const char* removed = nullptr;
 };
-
-void PrintTo(const BrokenCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class BrokenTopologyTest : public testing::TestWithParam<BrokenCase> {};
 
