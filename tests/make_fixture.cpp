@@ -1,12 +1,14 @@
 // Writes a machine of a named shape as a sysfs tree: `make_fixture SHAPE FOLDER`.
 // The big shapes are the machines processor groups exist for; the hostile ones
 // are small trees that claim huge or impossible machines.
+#include <array>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <string_view>
 
 #include "fixture_tree.hpp"
+#include "win32/linux/cpu_set.hpp"
 
 namespace procgroups {
 namespace {
@@ -61,6 +63,53 @@ MachineShape packages_of(unsigned packages, unsigned dies, unsigned cores, unsig
     return shape;
 }
 
+// A CPU list as the kernel's mask files hold it: 32-bit words in hex, the
+// highest first, as many as the machine's CPUs need.
+std::string mask_of(const std::string& list, unsigned cpus) {
+    CpuSet set;
+    if (!parse_cpu_list(list, set)) {
+        return {};
+    }
+    std::string mask;
+    for (unsigned word = (cpus + 31) / 32; word-- > 0;) {
+        unsigned bits = 0;
+        for (unsigned bit = 0; bit < 32; ++bit) {
+            bits |= set.contains(word * 32 + bit) ? 1U << bit : 0U;
+        }
+        std::array<char, 9> hex{};
+        std::snprintf(hex.data(), hex.size(), "%08x", bits);
+        mask += hex.data();
+        mask += word > 0 ? "," : "";
+    }
+    return mask;
+}
+
+// The files a machine has beside the lists the tool reads, so that hwloc's
+// lstopo discovers the same machine: masks of each CPU's core, package and
+// die, and the possible CPUs and nodes.
+void write_masks(const FixtureTree& tree, const MachineShape& shape) {
+    CpuSet online;
+    if (!parse_cpu_list(shape.online, online)) {
+        return;
+    }
+    const unsigned cpus = online.capacity();
+    tree.write("cpu/possible", shape.online + "\n");
+    tree.write("node/possible", "0-" + std::to_string(shape.nodes.size() - 1) + "\n");
+    tree.write("node/online", "0-" + std::to_string(shape.nodes.size() - 1) + "\n");
+    for (const auto& [node, cpulist] : shape.nodes) {
+        tree.write("node/node" + std::to_string(node) + "/cpumap", mask_of(cpulist, cpus) + "\n");
+    }
+    online.for_each([&](std::uint32_t cpu) {
+        const CoreOf core = shape.core_of(cpu);
+        const std::string topology = "cpu/cpu" + std::to_string(cpu) + "/topology/";
+        tree.write(topology + "core_cpus", mask_of(core.siblings, cpus) + "\n");
+        tree.write(topology + "thread_siblings", mask_of(core.siblings, cpus) + "\n");
+        tree.write(topology + "package_cpus", mask_of(core.package_cpus, cpus) + "\n");
+        tree.write(topology + "core_siblings", mask_of(core.package_cpus, cpus) + "\n");
+        tree.write(topology + "die_cpus", mask_of(core.die_cpus, cpus) + "\n");
+    });
+}
+
 void write_nodes_of(const FixtureTree& tree, unsigned nodes, unsigned size) {
     tree.write("cpu/online", range(0, nodes * size) + "\n");
     for (unsigned node = 0; node < nodes; ++node) {
@@ -84,6 +133,7 @@ int write_shape(std::string_view shape, const FixtureTree& tree) {
     };
     if (const auto machine = machines.find(shape); machine != machines.end()) {
         write_machine(tree, machine->second);
+        write_masks(tree, machine->second);
     } else if (shape == "online_only_1048576") {
         tree.write("cpu/online", "0-1048575\n");
     } else if (shape == "two_nodes_of_half_a_million") {

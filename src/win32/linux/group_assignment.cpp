@@ -52,13 +52,19 @@ std::size_t fewest_groups_possible(const std::vector<Piece>& pieces) {
     for (const Piece& piece : pieces) {
         ++of_size[piece.size];
     }
+    std::vector<DWORD> sizes;  // the sizes there are, of at most 64
+    for (DWORD size = 1; size <= kMaxGroupSize; ++size) {
+        if (of_size[size] != 0) {
+            sizes.push_back(size);
+        }
+    }
     std::uint64_t fewest = 0;
     for (DWORD k = 0; k <= kMaxGroupSize / 2; ++k) {
         std::uint64_t alone = 0;   // larger than 64 - k: no piece of k or more fits beside them
         std::uint64_t halves = 0;  // over half a group: never two in one group
         std::uint64_t halves_size = 0;
         std::uint64_t small_size = 0;
-        for (DWORD size = 1; size <= kMaxGroupSize; ++size) {
+        for (const DWORD size : sizes) {
             if (size > kMaxGroupSize - k) {
                 alone += of_size[size];
             } else if (size > kMaxGroupSize / 2) {

@@ -44,20 +44,6 @@ bool is_not_regular(int fd) {
 
 }  // namespace
 
-RelativePath& RelativePath::operator<<(std::string_view text) {
-    const std::size_t room = chars_.size() - 1 - size_;  // keeps the terminating NUL
-    const std::size_t taken = std::min(text.size(), room);
-    std::memcpy(chars_.data() + size_, text.data(), taken);
-    size_ += taken;
-    return *this;
-}
-
-RelativePath& RelativePath::operator<<(std::uint32_t number) {
-    std::array<char, 10> digits{};
-    const auto [end, status] = std::to_chars(digits.begin(), digits.end(), number);
-    return *this << std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
-}
-
 SysfsTree::SysfsTree(const char* root, ReadFunction read)
     : read_(read), root_fd_(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (root_fd_ < 0) {

@@ -3,7 +3,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,8 +22,19 @@ namespace procgroups {
 // its start-up should not touch the heap for a file name.
 class RelativePath {
 public:
-    RelativePath& operator<<(std::string_view text);
-    RelativePath& operator<<(std::uint32_t number);
+    // Inline, so that the copies of the literal parts are inlined too: big
+    // machines build a path for every file they read.
+    RelativePath& operator<<(std::string_view text) {
+        const std::size_t taken = std::min(text.size(), chars_.size() - 1 - size_);  // keeps the terminating NUL
+        std::memcpy(chars_.data() + size_, text.data(), taken);
+        size_ += taken;
+        return *this;
+    }
+    RelativePath& operator<<(std::uint32_t number) {
+        std::array<char, 10> digits{};
+        const auto [end, status] = std::to_chars(digits.begin(), digits.end(), number);
+        return *this << std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
+    }
     [[nodiscard]] const char* c_str() const { return chars_.data(); }
 
 private:
