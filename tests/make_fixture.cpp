@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fixture_tree.hpp"
 #include "win32/linux/cpu_set.hpp"
@@ -110,13 +111,6 @@ void write_masks(const FixtureTree& tree, const MachineShape& shape) {
     });
 }
 
-void write_nodes_of(const FixtureTree& tree, unsigned nodes, unsigned size) {
-    tree.write("cpu/online", range(0, nodes * size) + "\n");
-    for (unsigned node = 0; node < nodes; ++node) {
-        tree.write("node/node" + std::to_string(node) + "/cpulist", range(node * size, size) + "\n");
-    }
-}
-
 // A node of 65 CPUs whose CPU 0 lists the siblings given.
 void write_siblings_of_cpu0(const FixtureTree& tree, std::string_view siblings) {
     write_machine(tree, {"0-64", {{0, "0-64"}}, {}});
@@ -146,10 +140,10 @@ int write_shape(std::string_view shape, const FixtureTree& tree) {
     } else if (shape == "siblings_without_itself") {
         write_siblings_of_cpu0(tree, "1-2\n");
     } else if (shape == "node_1024") {
-        write_nodes_of(tree, 2, 33);
+        write_machine(tree, nodes_of_sizes({33, 33}));
         tree.write("node/node1024/cpulist", "\n");
     } else if (shape == "nodes_1024_of_20") {
-        write_nodes_of(tree, 1024, 20);
+        write_machine(tree, nodes_of_sizes(std::vector<unsigned>(1024, 20)));
     } else {
         std::fprintf(stderr, "make_fixture: no shape %.*s\n", static_cast<int>(shape.size()), shape.data());
         return 2;
