@@ -1,5 +1,6 @@
 #include "fixture_tree.hpp"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +73,29 @@ std::map<int, std::string> socket_distances(int nodes, int per_socket, int near,
                 line += ' ';
             }
             line += std::to_string(distance);
+        }
+    }
+    return lines;
+}
+
+std::map<int, std::string> scattered_distances(int nodes) {
+    std::vector<int> distance(static_cast<std::size_t>(nodes) * static_cast<std::size_t>(nodes), 10);
+    std::uint32_t state = 12345;
+    const auto at = [&](int from, int to) -> int& { return distance[static_cast<std::size_t>(from * nodes + to)]; };
+    for (int from = 0; from < nodes; ++from) {
+        for (int to = from + 1; to < nodes; ++to) {
+            state = state * 1103515245U + 12345U;
+            at(from, to) = at(to, from) = 11 + static_cast<int>((state >> 16) % 245);
+        }
+    }
+    std::map<int, std::string> lines;
+    for (int from = 0; from < nodes; ++from) {
+        std::string& line = lines[from];
+        for (int to = 0; to < nodes; ++to) {
+            if (to > 0) {
+                line += ' ';
+            }
+            line += std::to_string(at(from, to));
         }
     }
     return lines;

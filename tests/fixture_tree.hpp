@@ -62,6 +62,10 @@ std::string every_nth_cpu(unsigned first, unsigned end, unsigned step);
 // nodes: 10 to itself, `near` within its socket, `far` across.
 std::map<int, std::string> socket_distances(int nodes, int per_socket, int near, int far);
 
+// The distance lines of `nodes` nodes, each pair at its own distance of 11 to
+// 255, the same both ways, from a fixed seed.
+std::map<int, std::string> scattered_distances(int nodes);
+
 void write_machine(const FixtureTree& tree, const MachineShape& shape);
 
 }  // namespace procgroups

@@ -14,6 +14,8 @@
 namespace procgroups {
 namespace {
 
+constexpr unsigned kMaxThreads = 64;
+
 std::string range(unsigned first, unsigned count) {
     return std::to_string(first) + "-" + std::to_string(first + count - 1);
 }
@@ -117,6 +119,21 @@ void write_siblings_of_cpu0(const FixtureTree& tree, std::string_view siblings) 
     tree.write("cpu/cpu0/topology/core_cpus_list", siblings);
 }
 
+// Two nodes of `blocks` blocks each: a CPU without a topology folder, so a
+// core of its own, then a core of 64 threads, which cannot join it. That is
+// 4 * blocks pieces, half of them single CPUs, in 3 + 2 * blocks small files.
+void write_single_cpus_between_cores(const FixtureTree& tree, unsigned blocks) {
+    constexpr unsigned kBlock = 1 + kMaxThreads;
+    const unsigned node_size = blocks * kBlock;
+    tree.write("cpu/online", range(0, 2 * node_size) + "\n");
+    for (unsigned node = 0; node < 2; ++node) {
+        tree.write("node/node" + std::to_string(node) + "/cpulist", range(node * node_size, node_size) + "\n");
+    }
+    for (unsigned first = 0; first < 2 * node_size; first += kBlock) {
+        tree.write("cpu/cpu" + std::to_string(first + 1) + "/topology/core_cpus_list", range(first + 1, kMaxThreads) + "\n");
+    }
+}
+
 int write_shape(std::string_view shape, const FixtureTree& tree) {
     const std::map<std::string_view, MachineShape> machines = {
         {"two_nodes_of_192", two_packages_of_96_cores(1)},
@@ -144,6 +161,12 @@ int write_shape(std::string_view shape, const FixtureTree& tree) {
         tree.write("node/node1024/cpulist", "\n");
     } else if (shape == "nodes_1024_of_20") {
         write_machine(tree, nodes_of_sizes(std::vector<unsigned>(1024, 20)));
+    } else if (shape == "nodes_1024_of_1_with_distances") {
+        MachineShape nodes = nodes_of_sizes(std::vector<unsigned>(1024, 1));
+        nodes.distances = scattered_distances(1024);
+        write_machine(tree, nodes);
+    } else if (shape == "pieces_4000_in_two_nodes") {
+        write_single_cpus_between_cores(tree, 2000);
     } else {
         std::fprintf(stderr, "make_fixture: no shape %.*s\n", static_cast<int>(shape.size()), shape.data());
         return 2;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <numeric>
 #include <set>
+#include <tuple>
 #include <utility>
 
 namespace procgroups {
@@ -126,25 +128,39 @@ std::vector<GroupIndex> spread(const std::vector<Piece>& pieces, const std::vect
 // Trades pieces between groups while that brings nodes closer together. A
 // piece's cost in a group is the sum of the other pieces' distances to it,
 // each divided by their number; a trade must leave every group within 64 CPUs.
-// Pieces of one node are 0 apart, so only a trade that takes a piece out of a
-// group of several nodes can gain: a piece in a group of one node is weighed
-// against the pieces in mixed groups only, which keeps machines of thousands
-// of single-node groups cheap.
+// Each piece in turn takes the trade of largest gain, the earliest piece in
+// size order on a tie.
+//
+// A trade keeps every group's piece count, so each term's divisor stays fixed
+// and a group's cost to any node can be kept as a sum, mended at each trade.
+// Pieces of one node and one size in one group weigh the same, and so do
+// those of one node and one size alone in their groups: only the earliest of
+// each such class is weighed.
 class Trader {
 public:
     Trader(const std::vector<Piece>& pieces, const NodeDistances& distances, const std::vector<std::size_t>& order,
            std::vector<GroupIndex>& group_of, std::size_t groups)
-        : pieces_(pieces), distances_(distances), order_(order), group_of_(group_of), members_(groups),
-          used_(groups, 0), rank_of_(pieces.size()) {
-        for (std::size_t rank = 0; rank < order.size(); ++rank) {
-            rank_of_[order[rank]] = rank;
+        : pieces_(pieces), distances_(distances), order_(order), group_of_(group_of), used_(groups, 0),
+          piece_count_(groups, 0), sums_of_(groups, kNoSums), rank_of_(pieces.size()) {
+        for (const Piece& piece : pieces) {
+            node_count_ = std::max(node_count_, std::size_t{piece.node} + 1);
         }
         for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
-            members_[group_of[piece]].push_back(piece);
             used_[group_of[piece]] += pieces[piece].size;
+            ++piece_count_[group_of[piece]];
         }
-        for (GroupIndex group = 0; group < groups; ++group) {
-            mark_if_mixed(group);
+        for (std::size_t rank = 0; rank < order.size(); ++rank) {
+            const std::size_t piece = order[rank];
+            rank_of_[piece] = rank;
+            const GroupIndex group = group_of[piece];
+            if (piece_count_[group] > 1) {
+                if (sums_of_[group] == kNoSums) {
+                    sums_of_[group] = sums_.size();
+                    sums_.resize(sums_.size() + node_count_, 0);
+                }
+                add_to_sums(group, piece);
+            }
+            classes_[class_of(piece)].insert(rank);
         }
     }
 
@@ -152,25 +168,8 @@ public:
         for (int pass = 0; pass < kMaxTradePasses; ++pass) {
             bool traded = false;
             for (const std::size_t a : order_) {
-                const GroupIndex group_a = group_of_[a];
-                const std::uint64_t cost_a = cost(a, group_a, a);
-                std::uint64_t best_gain = 0;
-                std::size_t best = a;
-                const auto weigh = [&](std::size_t b) {
-                    if (const std::uint64_t gain = gain_of_trade(a, cost_a, b); gain > best_gain) {
-                        best_gain = gain;
-                        best = b;
-                    }
-                };
-                if (is_mixed(group_a)) {
-                    std::for_each(order_.begin(), order_.end(), weigh);
-                } else {
-                    for (const std::size_t rank : in_mixed_groups_) {
-                        weigh(order_[rank]);
-                    }
-                }
-                if (best != a) {
-                    trade(a, best);
+                if (const std::size_t b = best_trade(a); b != a) {
+                    trade(a, b);
                     traded = true;
                 }
             }
@@ -181,21 +180,72 @@ public:
     }
 
 private:
-    // What the pieces of `group` but `left_out` cost `piece` there, in a group
-    // of as many pieces as `group` has: a trade keeps every group's piece count.
-    [[nodiscard]] std::uint64_t cost(std::size_t piece, GroupIndex group, std::size_t left_out) const {
-        const std::vector<std::size_t>& in_group = members_[group];
-        if (in_group.size() < 2) {
-            return 0;
-        }
-        const std::uint64_t others = in_group.size() - 1;
-        std::uint64_t total = 0;
-        for (const std::size_t other : in_group) {
-            if (other != piece && other != left_out) {
-                total += distances_.between(pieces_[other].node, pieces_[piece].node) / others;
+    static constexpr std::size_t kNoSums = ~std::size_t{0};
+    static constexpr GroupIndex kAlone = ~GroupIndex{0};
+
+    // Pieces that weigh the same in any trade: their group (or kAlone), node and size.
+    using Class = std::tuple<GroupIndex, std::uint32_t, DWORD>;
+
+    [[nodiscard]] Class class_of(std::size_t piece) const {
+        const GroupIndex group = group_of_[piece];
+        return {piece_count_[group] > 1 ? group : kAlone, pieces_[piece].node, pieces_[piece].size};
+    }
+
+    // The piece to trade places with a for the largest gain; a itself when none gains.
+    [[nodiscard]] std::size_t best_trade(std::size_t a) const {
+        const std::uint64_t cost_a = cost_where_it_is(a);
+        std::uint64_t best_gain = 0;
+        std::size_t best = a;
+        for (const auto& [kind, ranks] : classes_) {
+            const std::size_t rank = *ranks.begin();
+            const std::size_t b = order_[rank];
+            const std::uint64_t gain = gain_of_trade(a, cost_a, b);
+            if (gain > best_gain || (gain == best_gain && gain > 0 && rank < rank_of_[best])) {
+                best_gain = gain;
+                best = b;
             }
         }
-        return total;
+        return best;
+    }
+
+    // What one piece of node `from` in `group` costs a piece of node `to` there.
+    [[nodiscard]] std::uint64_t term(GroupIndex group, std::uint32_t from, std::uint32_t to) const {
+        return distances_.between(from, to) / (piece_count_[group] - 1);
+    }
+
+    // What the pieces of `group` cost a piece of `node` there, all told.
+    [[nodiscard]] std::uint64_t& sum(GroupIndex group, std::uint32_t node) {
+        return sums_[sums_of_[group] + node];
+    }
+    [[nodiscard]] std::uint64_t sum(GroupIndex group, std::uint32_t node) const {
+        return sums_[sums_of_[group] + node];
+    }
+
+    void add_to_sums(GroupIndex group, std::size_t piece) {
+        for (std::uint32_t node = 0; node < node_count_; ++node) {
+            sum(group, node) += term(group, pieces_[piece].node, node);
+        }
+    }
+
+    void remove_from_sums(GroupIndex group, std::size_t piece) {
+        for (std::uint32_t node = 0; node < node_count_; ++node) {
+            sum(group, node) -= term(group, pieces_[piece].node, node);
+        }
+    }
+
+    [[nodiscard]] std::uint64_t cost_where_it_is(std::size_t piece) const {
+        const GroupIndex group = group_of_[piece];
+        return piece_count_[group] > 1 ? sum(group, pieces_[piece].node) : 0;
+    }
+
+    // What `piece` would cost in the group of `replaced`, in its place.
+    [[nodiscard]] std::uint64_t cost_in_place_of(std::size_t piece, std::size_t replaced) const {
+        const GroupIndex group = group_of_[replaced];
+        if (piece_count_[group] < 2) {
+            return 0;
+        }
+        const std::uint32_t node = pieces_[piece].node;
+        return sum(group, node) - term(group, pieces_[replaced].node, node);
     }
 
     [[nodiscard]] bool room_to_trade(std::size_t a, std::size_t b) const {
@@ -210,49 +260,38 @@ private:
     // How much closer a and b would be to their groups' other pieces with their
     // places traded; 0 when the trade brings nothing or is not allowed.
     [[nodiscard]] std::uint64_t gain_of_trade(std::size_t a, std::uint64_t cost_a, std::size_t b) const {
-        const GroupIndex group_a = group_of_[a];
-        const GroupIndex group_b = group_of_[b];
-        if (group_a == group_b || !room_to_trade(a, b)) {
+        if (group_of_[a] == group_of_[b] || !room_to_trade(a, b)) {
             return 0;
         }
-        const std::uint64_t before = cost_a + cost(b, group_b, b);
-        const std::uint64_t after = cost(a, group_b, b) + cost(b, group_a, a);
+        const std::uint64_t before = cost_a + cost_where_it_is(b);
+        const std::uint64_t after = cost_in_place_of(a, b) + cost_in_place_of(b, a);
         return before > after ? before - after : 0;
     }
 
     void trade(std::size_t a, std::size_t b) {
-        const GroupIndex group_a = group_of_[a];
-        const GroupIndex group_b = group_of_[b];
-        unmark(group_a);
-        unmark(group_b);
-        std::replace(members_[group_a].begin(), members_[group_a].end(), a, b);
-        std::replace(members_[group_b].begin(), members_[group_b].end(), b, a);
-        used_[group_a] = used_[group_a] - pieces_[a].size + pieces_[b].size;
-        used_[group_b] = used_[group_b] - pieces_[b].size + pieces_[a].size;
-        group_of_[a] = group_b;
-        group_of_[b] = group_a;
-        mark_if_mixed(group_a);
-        mark_if_mixed(group_b);
+        leave_class(a);
+        leave_class(b);
+        move(a, group_of_[b], b);
+        move(b, group_of_[a], a);
+        std::swap(group_of_[a], group_of_[b]);
+        classes_[class_of(a)].insert(rank_of_[a]);
+        classes_[class_of(b)].insert(rank_of_[b]);
     }
 
-    [[nodiscard]] bool is_mixed(GroupIndex group) const {
-        const std::vector<std::size_t>& in_group = members_[group];
-        return std::any_of(in_group.begin(), in_group.end(), [&](std::size_t piece) {
-            return pieces_[piece].node != pieces_[in_group.front()].node;
-        });
-    }
-
-    void mark_if_mixed(GroupIndex group) {
-        if (is_mixed(group)) {
-            for (const std::size_t piece : members_[group]) {
-                in_mixed_groups_.insert(rank_of_[piece]);
-            }
+    // Puts `piece` in `group` in place of `replaced`; its own group is mended by the other move.
+    void move(std::size_t piece, GroupIndex group, std::size_t replaced) {
+        used_[group] = used_[group] - pieces_[replaced].size + pieces_[piece].size;
+        if (piece_count_[group] > 1) {
+            remove_from_sums(group, replaced);
+            add_to_sums(group, piece);
         }
     }
 
-    void unmark(GroupIndex group) {
-        for (const std::size_t piece : members_[group]) {
-            in_mixed_groups_.erase(rank_of_[piece]);
+    void leave_class(std::size_t piece) {
+        const auto in_class = classes_.find(class_of(piece));
+        in_class->second.erase(rank_of_[piece]);
+        if (in_class->second.empty()) {
+            classes_.erase(in_class);
         }
     }
 
@@ -260,10 +299,15 @@ private:
     const NodeDistances& distances_;
     const std::vector<std::size_t>& order_;
     std::vector<GroupIndex>& group_of_;
-    std::vector<std::vector<std::size_t>> members_;
     std::vector<DWORD> used_;
-    std::vector<std::size_t> rank_of_;                // place of each piece in order_
-    std::set<std::size_t> in_mixed_groups_;          // ranks of the pieces in groups of several nodes
+    std::vector<std::uint32_t> piece_count_;  // fixed: a trade is one piece for one
+    std::size_t node_count_ = 0;
+    // For each group of several pieces, where its sums by node start in sums_.
+    std::vector<std::size_t> sums_of_;
+    std::vector<std::uint64_t> sums_;
+    std::vector<std::size_t> rank_of_;  // place of each piece in order_
+    // The ranks of the pieces of each class, so that its earliest is at hand.
+    std::map<Class, std::set<std::size_t>> classes_;
 };
 
 // The fewest groups, evenly filled, close nodes together.
