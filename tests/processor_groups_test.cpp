@@ -122,6 +122,12 @@ INSTANTIATE_TEST_SUITE_P(
                      with_distances(nodes_of_sizes({20, 20, 20, 20}),
                                     {{0, "10 21 21 11"}, {1, "21 10 21 21"}, {2, "21 21 10 21"}, {3, "11 21 21 10"}}),
                      {40, 40}, {{20, 1}, {40, 1}, {60, 0}}},
+        // A pair counts at the mean of its two directions: {0,1} and {2,3} are
+        // 16 + 11 apart, against 11.5 + 20 and 16 + 16 for the others.
+        GroupingCase{"one_way_distances_count_both_ways",
+                     with_distances(nodes_of_sizes({20, 20, 20, 20}),
+                                    {{0, "10 21 12 11"}, {1, "11 10 20 20"}, {2, "11 12 10 11"}, {3, "21 20 11 10"}}),
+                     {40, 40}, {{0, 0}, {20, 0}, {40, 1}, {60, 1}}},
         GroupingCase{"distances_count_nodes_without_cpus",
                      with_distances({"0-79", {{0, "0-19"}, {1, "20-39"}, {2, "40-59"}, {3, "60-79"}, {4, ""}}, {}},
                                     socket_distances(5, 2, 11, 21)),
@@ -148,14 +154,16 @@ INSTANTIATE_TEST_SUITE_P(
         GroupingCase{"sparse_cpu_numbers", {"0-15,88-103", {{0, "0-87"}, {8, "88-175"}}, {}}, {32}, {{100, 0}}}),
     [](const testing::TestParamInfo<GroupingCase>& p) { return p.param.name; });
 
-// Four nodes of 20 in two sockets, one node's distance line replaced (or
-// removed): damage fails the topology, a table no firmware may hold is ignored
-// and leaves the nodes alternating, a sound one keeps each socket together.
+// Four nodes of 20 in two sockets, node 1's distance line replaced (or
+// removed), and node 0's too where given: damage in any row fails the
+// topology, a table no firmware may hold is ignored and leaves the nodes
+// alternating, a sound one keeps each socket together.
 struct DistanceCase {
     const char* name;
     const char* node1_line;
     DWORD error;
     WORD group_of_node2 = 0;
+    const char* node0_line = nullptr;
 };
 
 class DistanceTableTest : public testing::TestWithParam<DistanceCase> {};
@@ -167,6 +175,9 @@ TEST_P(DistanceTableTest, IsUsedIgnoredOrRefused) {
         std::filesystem::remove(tree.root() + "/node/node1/distance");
     } else {
         tree.write("node/node1/distance", GetParam().node1_line);
+    }
+    if (GetParam().node0_line != nullptr) {
+        tree.write("node/node0/distance", GetParam().node0_line);
     }
     const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
     ASSERT_EQ(groups.error, GetParam().error);
@@ -187,7 +198,9 @@ INSTANTIATE_TEST_SUITE_P(
                     DistanceCase{"leading_zero", "011 10 21 21\n", ERROR_INVALID_DATA},
                     DistanceCase{"two_blanks", "11  10 21 21\n", ERROR_INVALID_DATA},
                     DistanceCase{"empty", "", ERROR_INVALID_DATA},
-                    DistanceCase{"beyond_32_bits", "11 10 21 4294967296\n", ERROR_INVALID_DATA}),
+                    DistanceCase{"beyond_32_bits", "11 10 21 4294967296\n", ERROR_INVALID_DATA},
+                    DistanceCase{"damage_after_a_row_to_ignore", "garbage\n", ERROR_INVALID_DATA, 0, "11 11 21 21\n"},
+                    DistanceCase{"too_short_after_a_row_to_ignore", "11 10\n", ERROR_INVALID_DATA, 0, "9 11 21 21\n"}),
     [](const testing::TestParamInfo<DistanceCase>& p) { return p.param.name; });
 
 TEST(GroupingTest, CpuFoldersWithoutTopologyAreCoresOfTheirOwn) {

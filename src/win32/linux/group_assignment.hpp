@@ -17,8 +17,9 @@ struct Piece {
     DWORD size = 0;
 };
 
-// How far apart the nodes are, by that same count: the kernel's NUMA distances
-// scaled by 128, or, where the machine gives none, 1 between any two nodes.
+// How far apart the nodes are, by that same count and the same both ways: the
+// kernel's NUMA distances scaled by 128, or, where the machine gives none, 1
+// between any two nodes.
 class NodeDistances {
 public:
     NodeDistances() = default;

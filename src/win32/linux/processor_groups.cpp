@@ -1,20 +1,15 @@
 #include "win32/linux/processor_groups.hpp"
 
-#include <algorithm>
 #include <new>
-#include <string_view>
 
 #include "win32/linux/cores.hpp"
 #include "win32/linux/cpu_set.hpp"
+#include "win32/linux/node_distances.hpp"
 #include "win32/linux/sysfs.hpp"
 
 namespace procgroups {
 
 namespace {
-
-// Windows weighs the kernel's NUMA distances by 128; 10 is a node's distance to itself.
-constexpr std::uint64_t kDistanceWeight = 128;
-constexpr std::uint32_t kLocalDistance = 10;
 
 class GroupFormer {
 public:
@@ -43,7 +38,8 @@ public:
         }
         for (std::uint32_t folder = 0; folder < node_folders_.size(); ++folder) {
             CpuSet node_cpus;
-            if (const DWORD error = tree_.read_cpu_list(node_file(folder, "cpulist").c_str(), node_cpus); error != kNoError) {
+            const RelativePath cpulist = node_file(node_folders_[folder], "cpulist");
+            if (const DWORD error = tree_.read_cpu_list(cpulist.c_str(), node_cpus); error != kNoError) {
                 return error;
             }
             node_cpus.keep_only(unplaced);
@@ -56,8 +52,10 @@ public:
         if (const DWORD error = add_node(unplaced, kNoFolder); error != kNoError) {
             return error;
         }
+        // Distances matter only where several nodes share more than one group.
         NodeDistances distances;
-        if (const DWORD error = read_distances(distances); error != kNoError) {
+        if (const DWORD error = read_node_distances(tree_, node_folders_, folders_of_nodes_, distances);
+            error != kNoError) {
             return error;
         }
         place_pieces(assign_groups(pieces_, distances));
@@ -65,20 +63,13 @@ public:
     }
 
 private:
-    static constexpr std::uint32_t kNoFolder = 0xffffffff;
-
-    [[nodiscard]] RelativePath node_file(std::uint32_t folder, std::string_view file) const {
-        RelativePath path;
-        path << "node/node" << node_folders_[folder] << "/" << file;
-        return path;
-    }
-
     // However the nodes lie, 64 CPUs or fewer make one group. Their lists are
     // still read, as damage there is damage on any machine.
     DWORD form_one_group(const CpuSet& online) {
         for (std::uint32_t folder = 0; folder < node_folders_.size(); ++folder) {
             const auto any_range = [](std::uint32_t /*first*/, std::uint32_t /*last*/) { return true; };
-            if (const DWORD error = tree_.read_cpu_ranges(node_file(folder, "cpulist").c_str(), any_range); error != kNoError) {
+            const RelativePath cpulist = node_file(node_folders_[folder], "cpulist");
+            if (const DWORD error = tree_.read_cpu_ranges(cpulist.c_str(), any_range); error != kNoError) {
                 return error;
             }
         }
@@ -114,51 +105,6 @@ private:
             const auto first = cores.cpus.begin() + static_cast<std::ptrdiff_t>(core.first_index);
             piece_cpus_.insert(piece_cpus_.end(), first, first + core.size);
         }
-        return kNoError;
-    }
-
-    // Distances matter only where several nodes share more than one group
-    // (this machine has over 64 CPUs). Files that are missing or unreadable
-    // leave the nodes equally far apart, and so does a table that no firmware may hold.
-    DWORD read_distances(NodeDistances& distances) const {
-        const auto nodes = static_cast<std::uint32_t>(folders_of_nodes_.size());
-        if (nodes < 2) {
-            return kNoError;
-        }
-        std::vector<std::uint64_t> scaled(std::size_t{nodes} * nodes, 0);
-        std::vector<std::uint32_t> row;
-        std::uint32_t farthest = kLocalDistance;
-        for (std::uint32_t from = 0; from < nodes; ++from) {
-            const std::uint32_t folder = folders_of_nodes_[from];
-            if (folder == kNoFolder) {
-                continue;
-            }
-            if (const DWORD error = tree_.read_numbers(node_file(folder, "distance").c_str(), row); error != kNoError) {
-                return error == ERROR_INVALID_DATA ? error : kNoError;
-            }
-            if (row.size() != node_folders_.size()) {
-                return ERROR_INVALID_DATA;
-            }
-            if (row[folder] != kLocalDistance ||
-                std::any_of(row.begin(), row.end(), [](std::uint32_t d) { return d < kLocalDistance; })) {
-                return kNoError;
-            }
-            farthest = std::max(farthest, *std::max_element(row.begin(), row.end()));
-            for (std::uint32_t to = 0; to < nodes; ++to) {
-                if (folders_of_nodes_[to] != kNoFolder) {
-                    scaled[std::size_t{from} * nodes + to] = row[folders_of_nodes_[to]] * kDistanceWeight;
-                }
-            }
-        }
-        // The CPUs that no node lists count as the farthest from every node.
-        for (std::uint32_t from = 0; from < nodes; ++from) {
-            for (std::uint32_t to = 0; to < nodes; ++to) {
-                if (from != to && (folders_of_nodes_[from] == kNoFolder || folders_of_nodes_[to] == kNoFolder)) {
-                    scaled[std::size_t{from} * nodes + to] = farthest * kDistanceWeight;
-                }
-            }
-        }
-        distances = NodeDistances(nodes, std::move(scaled));
         return kNoError;
     }
 

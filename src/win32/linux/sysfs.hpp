@@ -42,6 +42,13 @@ private:
     std::size_t size_ = 0;
 };
 
+// node/nodeK/`file`.
+[[nodiscard]] inline RelativePath node_file(std::uint32_t node, std::string_view file) {
+    RelativePath path;
+    path << "node/node" << node << "/" << file;
+    return path;
+}
+
 // Linux numbers NUMA nodes below this (MAX_NUMNODES is at most 1 << 10).
 inline constexpr std::uint32_t kMaxNodeNumber = 1023;
 
