@@ -1,5 +1,6 @@
 // What forming the processor groups costs as machines grow: time, time per CPU
-// and files opened, for machines of 2 to 4,096 CPUs in two shapes.
+// and files opened, for machines of 2 to 4,096 CPUs in two shapes, and of 256
+// and 1,024 one-CPU nodes with a distance table.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -36,10 +37,14 @@ MachineShape machine_of(unsigned cpus, unsigned node_size, bool two_thread_cores
     return shape;
 }
 
-void form_groups(benchmark::State& state, unsigned node_size, bool two_thread_cores) {
-    const auto cpus = static_cast<unsigned>(state.range(0));
+unsigned cpus_of(const benchmark::State& state) {
+    return static_cast<unsigned>(state.range(0));
+}
+
+void form_groups(benchmark::State& state, const MachineShape& machine) {
+    const unsigned cpus = cpus_of(state);
     const FixtureTree tree;
-    write_machine(tree, machine_of(cpus, node_size, two_thread_cores));
+    write_machine(tree, machine);
     const std::uint64_t opened_before = files_opened();
     for (auto _ : state) {
         const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
@@ -56,15 +61,24 @@ void form_groups(benchmark::State& state, unsigned node_size, bool two_thread_co
 }
 
 void nodes_of_64_or_fewer(benchmark::State& state) {
-    form_groups(state, 64, false);
+    form_groups(state, machine_of(cpus_of(state), 64, false));
 }
 
 void nodes_of_256_in_two_thread_cores(benchmark::State& state) {
-    form_groups(state, 256, true);
+    form_groups(state, machine_of(cpus_of(state), 256, true));
+}
+
+// A node per CPU, every pair of nodes at a distance of its own: the most
+// pieces in groups of several nodes that a distance table can weigh.
+void one_cpu_nodes_with_distances(benchmark::State& state) {
+    MachineShape machine = machine_of(cpus_of(state), 1, false);
+    machine.distances = scattered_distances(static_cast<int>(cpus_of(state)));
+    form_groups(state, machine);
 }
 
 BENCHMARK(nodes_of_64_or_fewer)->Arg(2)->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
 BENCHMARK(nodes_of_256_in_two_thread_cores)->Arg(2)->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(one_cpu_nodes_with_distances)->Arg(256)->Arg(1024)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace procgroups

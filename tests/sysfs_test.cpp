@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -6,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -57,19 +61,40 @@ TEST(SysfsTest, RunningOutOfFileDescriptorsIsTooManyOpenFiles) {
     EXPECT_EQ(error, static_cast<int>(ERROR_TOO_MANY_OPEN_FILES));
 }
 
+// The open-file limit that leaves `spare` descriptors to open: new ones take
+// the lowest free numbers, and the limit bounds the numbers.
+rlim_t limit_leaving(rlim_t spare) {
+    int fd = 0;
+    for (; spare > 0; ++fd) {
+        spare -= ::fcntl(fd, F_GETFD) == -1 ? 1U : 0U;
+    }
+    return static_cast<rlim_t>(fd);
+}
+
 TEST(SysfsTest, FilesHeldForClosingGiveWayUnderALowLimit) {
-    const FixtureTree tree;
-    write_machine(tree, nodes_of_sizes({300}, cores_of_threads(2)));  // 300 topology files and more
-    for (const rlim_t limit : {rlim_t{16}, rlim_t{1024}}) {
-        const int error = in_child([&tree, limit] {
+    const struct {
+        MachineShape machine;
+        rlim_t spare;  // descriptors left to open
+        std::vector<DWORD> groups;
+    } cases[] = {
+        // The root and one file at a time are enough.
+        {nodes_of_sizes({2}), 2, {2}},
+        {nodes_of_sizes({300}, cores_of_threads(2)), 13, {64, 64, 64, 64, 44}},  // 300 topology files and more
+        {nodes_of_sizes({300}, cores_of_threads(2)), 1021, {64, 64, 64, 64, 44}},
+    };
+    for (const auto& c : cases) {
+        const FixtureTree tree;
+        write_machine(tree, c.machine);
+        const int error = in_child([&tree, &c] {
+            const rlim_t limit = limit_leaving(c.spare);
             const rlimit low{limit, limit};
             if (::setrlimit(RLIMIT_NOFILE, &low) != 0) {
                 return 255;
             }
             const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
-            return groups.group_sizes == std::vector<DWORD>{64, 64, 64, 64, 44} ? static_cast<int>(groups.error) : 254;
+            return groups.group_sizes == c.groups || groups.error != 0 ? static_cast<int>(groups.error) : 254;
         });
-        EXPECT_EQ(error, 0) << "open-file limit " << limit;
+        EXPECT_EQ(error, 0) << c.spare << " spare descriptors, " << c.machine.online;
     }
 }
 
@@ -102,6 +127,37 @@ TEST(SysfsTest, FormsGroupsFromAnOnlineListLargerThanAPage) {
     EXPECT_EQ(groups.online_count, 4096U);
     EXPECT_EQ(groups.group_sizes, std::vector<DWORD>(64, 64));
     EXPECT_EQ(groups.group_of_cpu[8190], 63);
+}
+
+// Where a file belongs, anything else is damage: a folder, a socket, a link
+// that loops, a device.
+TEST(SysfsTest, AnythingButARegularFileIsDamage) {
+    const auto socket_at = [](const std::string& path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return bound;
+    };
+    const std::function<bool(const std::string&)> kinds[] = {
+        [](const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; },
+        socket_at,
+        [](const std::string& path) { return ::symlink(path.c_str(), path.c_str()) == 0; },
+        [](const std::string& path) { return ::symlink("/dev/null", path.c_str()) == 0; },
+        [](const std::string& path) { return ::symlink("/dev/zero", path.c_str()) == 0; },
+    };
+    for (const char* file : {"cpu/online", "node/node0/cpulist"}) {
+        for (std::size_t kind = 0; kind < std::size(kinds); ++kind) {
+            const FixtureTree tree;
+            write_machine(tree, {"0-1", {{0, "0-1"}}, {}});
+            const std::string path = tree.root() + "/" + file;
+            ASSERT_EQ(::unlink(path.c_str()), 0);
+            ASSERT_TRUE(kinds[kind](path)) << path;
+            EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_INVALID_DATA) << file << ", kind " << kind;
+        }
+    }
 }
 
 TEST(SysfsTest, AFifoInTheTreeIsDamageNotAWait) {

@@ -42,6 +42,23 @@ bool is_not_regular(int fd) {
     return ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode);
 }
 
+// The Win32 code for a file below the root that could not be opened or read.
+// Where the tool reads a file sysfs has a regular file: a folder, a socket, a
+// device without a driver, a link that loops or a FIFO without data there is
+// damage to the tree, not a failure of the system.
+DWORD file_error_from_errno(int error) {
+    switch (error) {
+    case EISDIR:
+    case ENXIO:
+    case ENODEV:
+    case ELOOP:
+    case EAGAIN:
+        return ERROR_INVALID_DATA;
+    default:
+        return win32_error_from_errno(error);
+    }
+}
+
 }  // namespace
 
 SysfsTree::SysfsTree(const char* root, ReadFunction read)
@@ -82,16 +99,20 @@ void ClosingBatch::close_all() {
     count_ = 0;
 }
 
-DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
-    // Without O_NONBLOCK a FIFO put in the tree would hold the tool forever.
-    const auto open_file = [this, path] { return ::openat(root_fd_, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK); };
-    int fd = open_file();
+int SysfsTree::open_below_root(const char* path, int flags) const {
+    int fd = ::openat(root_fd_, path, flags);
     if (fd < 0 && (errno == EMFILE || errno == ENFILE) && !closing_.empty()) {
         closing_.close_all();  // the batch is holding the descriptors
-        fd = open_file();
+        fd = ::openat(root_fd_, path, flags);
     }
+    return fd;
+}
+
+DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
+    // Without O_NONBLOCK a FIFO put in the tree would hold the tool forever.
+    const int fd = open_below_root(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return win32_error_from_errno(errno);
+        return file_error_from_errno(errno);
     }
     closing_.add(fd);
     char* buffer = content.page.data();
@@ -108,7 +129,7 @@ DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
             if (errno == EINTR) {
                 continue;
             }
-            return errno == EAGAIN ? ERROR_INVALID_DATA : win32_error_from_errno(errno);
+            return file_error_from_errno(errno);
         }
         if (got == 0 && filled == 0 && is_not_regular(fd)) {
             return ERROR_INVALID_DATA;
@@ -188,7 +209,7 @@ DWORD SysfsTree::read_numbers(const char* path, std::vector<std::uint32_t>& numb
 template <typename Visit>
 DWORD SysfsTree::list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
                                Visit visit) const {
-    const FileDescriptor listing(::openat(root_fd_, folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor listing(open_below_root(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (listing.get() < 0) {
         return win32_error_from_errno(errno);
     }

@@ -121,6 +121,9 @@ private:
         std::string_view text;
     };
 
+    // openat below the root; where the files held for closing use up the
+    // descriptors, they are closed and the open tried once more.
+    [[nodiscard]] int open_below_root(const char* path, int flags) const;
     [[nodiscard]] DWORD read_file(const char* path, FileContent& content) const;
     // A one-line attribute's text, without its line end.
     [[nodiscard]] DWORD read_line(const char* path, FileContent& content, std::string_view& line) const;
