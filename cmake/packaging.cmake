@@ -7,6 +7,11 @@ else()
     install(FILES man/procgroups.1 DESTINATION share/man/man1)
     install(FILES README.md LICENSE DESTINATION share/doc/procgroups)
     set(CPACK_GENERATOR DEB TGZ)
+    # rpmbuild makes the .rpm; without it the other packages are still made.
+    find_program(RPMBUILD rpmbuild)
+    if(RPMBUILD)
+        list(APPEND CPACK_GENERATOR RPM)
+    endif()
 endif()
 
 set(CPACK_PACKAGE_NAME procgroups)
@@ -27,12 +32,32 @@ string(TOLOWER ${CMAKE_SYSTEM_NAME} system)
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${system}-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_STRIP_FILES ON)
 
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # procgroups_VERSION_amd64.deb
-set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+# Each distribution's own name for the architecture.
+set(debian_architectures x86_64=amd64 aarch64=arm64 ppc64le=ppc64el s390x=s390x)
+list(FILTER debian_architectures INCLUDE REGEX "^${CMAKE_SYSTEM_PROCESSOR}=")
+string(REGEX REPLACE "^.*=" "" CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${debian_architectures}")
+set(CPACK_RPM_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # procgroups_VERSION_ARCHITECTURE.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The executable is static: the package depends on nothing.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "")
+
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)  # procgroups-VERSION-1.ARCHITECTURE.rpm
+set(CPACK_RPM_PACKAGE_SUMMARY "Report how logical processors are arranged in processor groups")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
+set(CPACK_RPM_PACKAGE_GROUP "Applications/System")
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}")
+set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_SOURCE_DIR}/cmake/rpm/changelog)
+# The file system package owns these.
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1)
+# rpmbuild's own strip and compress steps know only the build machine's
+# architecture; the pre-build script has done both already.
+set(CPACK_RPM_SPEC_INSTALL_POST "/bin/true")
+
 set(CPACK_PROCGROUPS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian_package.cmake)
+set(CPACK_PROCGROUPS_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/distribution_package.cmake)
 include(CPack)

@@ -29,14 +29,14 @@ make)
     for shape in "${!status[@]}"; do
         [ "$shape" = fifo ] && continue
         rm -rf "${3:?}/$shape"
-        "$2" "$shape" "$3/$shape" || fail "make_fixture $shape"
+        "${target[@]}" "$2" "$shape" "$3/$shape" || fail "make_fixture $shape"
     done
     rm -rf "$3/fifo" && mkdir -p "$3/fifo/cpu" "$3/fifo/node/node0" && echo 0-1 >"$3/fifo/cpu/online" &&
         mkfifo "$3/fifo/node/node0/cpulist" || fail "making the FIFO tree"
     finish "hostile trees"
     ;;
 run)
-    tool=("$2")
+    tool=("${target[@]}" "$2")
     need_mount_namespace
     on "$3/$4" "$4" "${status[$4]}" "${report[$4]}" 0
     finish "$4"

@@ -1,7 +1,9 @@
 # Shared by the scripts that run the built tool as a process: sourced, not run.
 # The caller sets `tool` (an array: wrapper words, then the tool) and `scratch`
-# (a folder of its own).
+# (a folder of its own). `target` holds what runs a program built for this
+# build's architecture: the emulator that TARGET_EMULATOR names, or nothing.
 failures=0
+target=(${TARGET_EMULATOR:+"$TARGET_EMULATOR"})
 nl=$'\n'
 head="IsWindowsServer: 0${nl}Active processor count across all processor groups: "
 

@@ -7,10 +7,10 @@
 # the suite go before the tool on every run (valgrind, say); a checker that finds
 # a fault must exit with a status the checks do not expect.
 set -u
-tool=("${@:3}" "$1")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 source "$(dirname "$0")/tool_checks.sh"
+tool=("${@:3}" "${target[@]}" "$1")
 
 this_machine() {
     local online report
@@ -82,7 +82,7 @@ fixture_machines() {
     for shape in two_nodes_of_192:384:64 eight_nodes_of_48:384:48 node_of_20_eight_thread_cores:160:64 \
         eight_packages_of_120_two_dies:960:64 cpus_4096:4096:64; do
         IFS=: read -r name online first_group <<<"$shape"
-        "$MAKE_FIXTURE" "$name" "$scratch/$name" || fail "make_fixture $name"
+        "${target[@]}" "$MAKE_FIXTURE" "$name" "$scratch/$name" || fail "make_fixture $name"
         fixture "$name" 0 "${head}$online${nl}Active processors per group: $first_group," 0
     done
 

@@ -1,8 +1,10 @@
-# Run by CPack on the files it staged, before it packs them: the .deb gets what
-# Debian expects of a package (no compiler notes in the executable, its manual page compressed, the copyright in
+# Run by CPack on the files it staged, before it packs them. The .deb and the
+# .rpm get what their distributions expect of a package: no compiler notes in
+# the executable and the manual page compressed; the .deb also the copyright in
 # Debian's format instead of the licence file, a changelog, and the reason for
-# the static executable); the archives keep the files as installed.
-if(NOT CPACK_GENERATOR STREQUAL "DEB")
+# the static executable (the .rpm has its changelog in the spec). The archives
+# keep the files as installed.
+if(NOT CPACK_GENERATOR MATCHES "^(DEB|RPM)$")
     return()
 endif()
 
@@ -14,10 +16,14 @@ function(gzip_in_place file)
     execute_process(COMMAND gzip -9nf ${file} COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 
-# What dh_strip leaves out of a Debian binary besides the symbols.
-execute_process(COMMAND strip --remove-section=.comment --remove-section=.note
+# What dh_strip leaves out of a Debian binary besides the symbols, with the
+# strip of the executable's own architecture.
+execute_process(COMMAND ${CPACK_PROCGROUPS_STRIP} --remove-section=.comment --remove-section=.note
                         ${CPACK_TEMPORARY_DIRECTORY}/usr/bin/procgroups COMMAND_ERROR_IS_FATAL ANY)
 gzip_in_place(${CPACK_TEMPORARY_DIRECTORY}/usr/share/man/man1/procgroups.1)
+if(CPACK_GENERATOR STREQUAL "RPM")
+    return()
+endif()
 file(REMOVE ${doc}/LICENSE)
 file(COPY ${debian}/copyright DESTINATION ${doc})
 file(COPY ${debian}/changelog DESTINATION ${doc})
