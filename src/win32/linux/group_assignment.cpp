@@ -135,7 +135,8 @@ std::vector<GroupIndex> spread(const std::vector<Piece>& pieces, const std::vect
 // and a group's cost to any node can be kept as a sum, mended at each trade.
 // Pieces of one node and one size in one group weigh the same, and so do
 // those of one node and one size alone in their groups: only the earliest of
-// each such class is weighed.
+// each such class is weighed, and where one of a class finds no trade, the
+// others look for none until a trade is made.
 class Trader {
 public:
     Trader(const std::vector<Piece>& pieces, const NodeDistances& distances, const std::vector<std::size_t>& order,
@@ -160,7 +161,7 @@ public:
                 }
                 add_to_sums(group, piece);
             }
-            classes_[class_of(piece)].insert(rank);
+            classes_[class_of(piece)].ranks.insert(rank);
         }
     }
 
@@ -168,9 +169,17 @@ public:
         for (int pass = 0; pass < kMaxTradePasses; ++pass) {
             bool traded = false;
             for (const std::size_t a : order_) {
+                // What one piece of a class found holds for the rest until a trade.
+                PieceClass& weighed = classes_.at(class_of(a));
+                if (weighed.untraded_after == trades_) {
+                    continue;
+                }
                 if (const std::size_t b = best_trade(a); b != a) {
                     trade(a, b);
+                    ++trades_;
                     traded = true;
+                } else {
+                    weighed.untraded_after = trades_;
                 }
             }
             if (!traded) {
@@ -182,9 +191,14 @@ public:
 private:
     static constexpr std::size_t kNoSums = ~std::size_t{0};
     static constexpr GroupIndex kAlone = ~GroupIndex{0};
+    static constexpr std::size_t kNoTradeCount = ~std::size_t{0};
 
     // Pieces that weigh the same in any trade: their group (or kAlone), node and size.
     using Class = std::tuple<GroupIndex, std::uint32_t, DWORD>;
+    struct PieceClass {
+        std::set<std::size_t> ranks;  // of its pieces, so that its earliest is at hand
+        std::size_t untraded_after = kNoTradeCount;  // the trade count at which one of them found no trade
+    };
 
     [[nodiscard]] Class class_of(std::size_t piece) const {
         const GroupIndex group = group_of_[piece];
@@ -196,8 +210,8 @@ private:
         const std::uint64_t cost_a = cost_where_it_is(a);
         std::uint64_t best_gain = 0;
         std::size_t best = a;
-        for (const auto& [kind, ranks] : classes_) {
-            const std::size_t rank = *ranks.begin();
+        for (const auto& [kind, pieces] : classes_) {
+            const std::size_t rank = *pieces.ranks.begin();
             const std::size_t b = order_[rank];
             const std::uint64_t gain = gain_of_trade(a, cost_a, b);
             if (gain > best_gain || (gain == best_gain && gain > 0 && rank < rank_of_[best])) {
@@ -274,8 +288,8 @@ private:
         move(a, group_of_[b], b);
         move(b, group_of_[a], a);
         std::swap(group_of_[a], group_of_[b]);
-        classes_[class_of(a)].insert(rank_of_[a]);
-        classes_[class_of(b)].insert(rank_of_[b]);
+        classes_[class_of(a)].ranks.insert(rank_of_[a]);
+        classes_[class_of(b)].ranks.insert(rank_of_[b]);
     }
 
     // Puts `piece` in `group` in place of `replaced`; its own group is mended by the other move.
@@ -289,8 +303,8 @@ private:
 
     void leave_class(std::size_t piece) {
         const auto in_class = classes_.find(class_of(piece));
-        in_class->second.erase(rank_of_[piece]);
-        if (in_class->second.empty()) {
+        in_class->second.ranks.erase(rank_of_[piece]);
+        if (in_class->second.ranks.empty()) {
             classes_.erase(in_class);
         }
     }
@@ -306,8 +320,8 @@ private:
     std::vector<std::size_t> sums_of_;
     std::vector<std::uint64_t> sums_;
     std::vector<std::size_t> rank_of_;  // place of each piece in order_
-    // The ranks of the pieces of each class, so that its earliest is at hand.
-    std::map<Class, std::set<std::size_t>> classes_;
+    std::map<Class, PieceClass> classes_;
+    std::size_t trades_ = 0;
 };
 
 // The fewest groups, evenly filled, close nodes together.
