@@ -2,7 +2,7 @@
 # .rpm get what their distributions expect of a package: no compiler notes in
 # the executable and the manual page compressed; the .deb also the copyright in
 # Debian's format instead of the licence file, a changelog, and the reason for
-# the static executable (the .rpm has its changelog in the spec). The archives
+# the static executable (the .rpm carries its changelog in its header). The archives
 # keep the files as installed.
 if(NOT CPACK_GENERATOR MATCHES "^(DEB|RPM)$")
     return()
