@@ -241,12 +241,6 @@ private:
         }
     }
 
-    void remove_from_sums(GroupIndex group, std::size_t piece) {
-        for (std::uint32_t node = 0; node < node_count_; ++node) {
-            sum(group, node) -= term(group, pieces_[piece].node, node);
-        }
-    }
-
     [[nodiscard]] std::uint64_t cost_where_it_is(std::size_t piece) const {
         const GroupIndex group = group_of_[piece];
         return piece_count_[group] > 1 ? sum(group, pieces_[piece].node) : 0;
@@ -295,9 +289,11 @@ private:
     // Puts `piece` in `group` in place of `replaced`; its own group is mended by the other move.
     void move(std::size_t piece, GroupIndex group, std::size_t replaced) {
         used_[group] = used_[group] - pieces_[replaced].size + pieces_[piece].size;
-        if (piece_count_[group] > 1) {
-            remove_from_sums(group, replaced);
-            add_to_sums(group, piece);
+        if (piece_count_[group] < 2) {
+            return;
+        }
+        for (std::uint32_t node = 0; node < node_count_; ++node) {
+            sum(group, node) = sum(group, node) - term(group, pieces_[replaced].node, node) + term(group, pieces_[piece].node, node);
         }
     }
 
