@@ -293,7 +293,8 @@ private:
             return;
         }
         for (std::uint32_t node = 0; node < node_count_; ++node) {
-            sum(group, node) = sum(group, node) - term(group, pieces_[replaced].node, node) + term(group, pieces_[piece].node, node);
+            std::uint64_t& total = sum(group, node);
+            total = total - term(group, pieces_[replaced].node, node) + term(group, pieces_[piece].node, node);
         }
     }
 
