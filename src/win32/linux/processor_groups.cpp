@@ -52,7 +52,7 @@ public:
         if (const DWORD error = add_node(unplaced, kNoFolder); error != kNoError) {
             return error;
         }
-        // Distances matter only where several nodes share more than one group.
+        // Only a machine of more than 64 CPUs gets here: distances are read for it alone.
         NodeDistances distances;
         if (const DWORD error = read_node_distances(tree_, node_folders_, folders_of_nodes_, distances);
             error != kNoError) {
@@ -66,10 +66,10 @@ private:
     // However the nodes lie, 64 CPUs or fewer make one group. Their lists are
     // still read, as damage there is damage on any machine.
     DWORD form_one_group(const CpuSet& online) {
-        for (std::uint32_t folder = 0; folder < node_folders_.size(); ++folder) {
+        for (const std::uint32_t node : node_folders_) {
             const auto any_range = [](std::uint32_t /*first*/, std::uint32_t /*last*/) { return true; };
-            const RelativePath cpulist = node_file(node_folders_[folder], "cpulist");
-            if (const DWORD error = tree_.read_cpu_ranges(cpulist.c_str(), any_range); error != kNoError) {
+            if (const DWORD error = tree_.read_cpu_ranges(node_file(node, "cpulist").c_str(), any_range);
+                error != kNoError) {
                 return error;
             }
         }
