@@ -132,6 +132,12 @@ INSTANTIATE_TEST_SUITE_P(
                      with_distances({"0-79", {{0, "0-19"}, {1, "20-39"}, {2, "40-59"}, {3, "60-79"}, {4, ""}}, {}},
                                     socket_distances(5, 2, 11, 21)),
                      {40, 40}, {{20, 0}, {40, 1}}},
+        // A POWER partition whose node 0 has neither CPUs nor memory: node 0 is
+        // offline, and every distance row starts with a blank.
+        GroupingCase{"node_0_offline",
+                     with_distances({"0-79", {{1, "0-19"}, {2, "20-39"}, {3, "40-59"}, {4, "60-79"}}, {}},
+                                    {{1, " 10 11 21 21"}, {2, " 11 10 21 21"}, {3, " 21 21 10 11"}, {4, " 21 21 11 10"}}),
+                     {40, 40}, {{20, 0}, {40, 1}}},
         GroupingCase{"unlisted_cpus_are_farthest",
                      with_distances({"0-79", {{0, "0-19"}, {1, "20-39"}, {2, "40-59"}}, {}},
                                     {{0, "10 11 21"}, {1, "11 10 21"}, {2, "21 21 10"}}),
@@ -197,6 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DistanceCase{"not_a_number", "11 10 x 21\n", ERROR_INVALID_DATA},
                     DistanceCase{"leading_zero", "011 10 21 21\n", ERROR_INVALID_DATA},
                     DistanceCase{"two_blanks", "11  10 21 21\n", ERROR_INVALID_DATA},
+                    DistanceCase{"blank_before_node_0", " 11 10 21 21\n", ERROR_INVALID_DATA},
                     DistanceCase{"empty", "", ERROR_INVALID_DATA},
                     DistanceCase{"beyond_32_bits", "11 10 21 4294967296\n", ERROR_INVALID_DATA},
                     DistanceCase{"damage_after_a_row_to_ignore", "garbage\n", ERROR_INVALID_DATA, 0, "11 11 21 21\n"},
@@ -211,6 +218,32 @@ TEST(GroupingTest, CpuFoldersWithoutTopologyAreCoresOfTheirOwn) {
     }
     const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
     EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{64, 36}));
+}
+
+// Two packages of two-thread cores in one node, core ids counted within each
+// package as x86 counts them; CPU 64, first of package 1, caught going
+// offline with its package and die files already removed.
+TEST(GroupingTest, ACpuHalfWayOfflineDoesNotMoveTheOthers) {
+    const FixtureTree tree;
+    write_machine(tree, {"0-98", {{0, "0-98"}}, [](unsigned cpu) {
+                             const unsigned package = cpu < 64 ? 0 : 1;
+                             const unsigned first = cpu - cpu % 2;
+                             const std::string siblings = first == 98 ? "98" : std::to_string(first) + "-" + std::to_string(first + 1);
+                             return CoreOf{.siblings = siblings, .package = static_cast<int>(package),
+                                           .core = static_cast<int>((cpu - 64 * package) / 2),
+                                           .package_cpus = package == 0 ? "0-63" : "66-98"};
+                         }});
+    for (const char* file : {"physical_package_id", "die_id", "package_cpus_list"}) {
+        std::filesystem::remove(tree.root() + "/cpu/cpu64/topology/" + file);
+    }
+    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
+    EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{64, 35}));
+    for (const unsigned cpu : {0U, 63U}) {
+        EXPECT_EQ(groups.group_of_cpu[cpu], 0) << "CPU " << cpu;
+    }
+    for (const unsigned cpu : {64U, 65U, 66U, 98U}) {
+        EXPECT_EQ(groups.group_of_cpu[cpu], 1) << "CPU " << cpu;
+    }
 }
 
 TEST(GroupingTest, FallsBackToThreadSiblingsOnOlderKernels) {

@@ -1,12 +1,19 @@
 #include "win32/linux/cores.hpp"
 
 #include <algorithm>
+#include <limits>
 
 #include "win32/linux/group_assignment.hpp"
 
 namespace procgroups {
 
 namespace {
+
+// The id of a CPU that lacks a level's id file while others have it: its core
+// goes after every core whose id is known. The kernel removes a folder's files
+// one by one as a CPU goes offline, and a CPU caught half way must not move
+// the cores of the others.
+constexpr std::int64_t kUnknownId = std::numeric_limits<std::int64_t>::max();
 
 RelativePath topology_file(std::uint32_t cpu, std::string_view file) {
     RelativePath path;
@@ -39,6 +46,10 @@ DWORD CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
         error = read_core(cpu, unassigned, core, node.cpus);
         node.cores.push_back(core);
     });
+    for (Core& core : node.cores) {
+        settle_unknown_id(package_, core.first_cpu, core.package);
+        settle_unknown_id(die_, core.first_cpu, core.die);
+    }
     std::sort(node.cores.begin(), node.cores.end(), [](const Core& a, const Core& b) { return a.order() < b.order(); });
     return error;
 }
@@ -47,6 +58,7 @@ DWORD CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
 // itself and at most 64 threads, so each core's work is bounded by the file.
 DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus) {
     core.first_cpu = cpu;
+    core.package = core.die = kUnknownId;
     core.first_index = cpus.size();
     core.size = 1;
     unassigned.remove(cpu);
@@ -100,22 +112,30 @@ DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, s
 
 // The CPU's id at that level: known from an earlier CPU's list, or read with
 // the level's list, which gives the id to every CPU it holds. Where the kernel
-// has no list, the id is read for this CPU alone; where it has no id file, the
-// level is not reported, and the id is 0. Kernels are alike for every CPU, so
-// neither is looked for again.
+// has no list, the id is read for this CPU alone. A CPU without the id file
+// gets kUnknownId, settled once the node is read. The kernel takes CPUs
+// offline one at a time, so a second CPU without it, where none had it, is a
+// kernel that does not report the level: it is not looked for again.
 DWORD CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) {
     if (level.known.contains(cpu)) {
         id = level.id_of_cpu[cpu];
         return kNoError;
     }
-    id = 0;
     if (level.unreported) {
         return kNoError;
     }
     const DWORD id_error = tree_.read_topology_id(topology_file(cpu, level.id_file).c_str(), id);
-    level.unreported = id_error == ERROR_FILE_NOT_FOUND;
-    if (id_error != kNoError || level.unlisted) {
-        return level.unreported ? kNoError : id_error;
+    if (id_error == ERROR_FILE_NOT_FOUND) {
+        id = kUnknownId;
+        level.unreported = !level.seen && ++level.lacking == 2;
+        return kNoError;
+    }
+    if (id_error != kNoError) {
+        return id_error;
+    }
+    level.seen = true;
+    if (level.unlisted) {
+        return kNoError;
     }
     CpuSet members;
     const DWORD error = read_topology_list(tree_, cpu, level.list_file, level.older_list_file, adding_to(members));
@@ -131,6 +151,19 @@ DWORD CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& i
     level.id_of_cpu.resize(std::max<std::size_t>(level.id_of_cpu.size(), members.capacity()));
     members.for_each([&level, id](std::uint32_t member) { level.id_of_cpu[member] = id; });
     return kNoError;
+}
+
+// An id a CPU lacked: given by a list read after it, 0 where the machine
+// reports the level for no CPU, else left to sort last.
+void CoreReader::settle_unknown_id(const Level& level, std::uint32_t cpu, std::int64_t& id) {
+    if (id != kUnknownId) {
+        return;
+    }
+    if (level.known.contains(cpu)) {
+        id = level.id_of_cpu[cpu];
+    } else if (!level.seen) {
+        id = 0;
+    }
 }
 
 }  // namespace procgroups

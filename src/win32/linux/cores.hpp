@@ -49,10 +49,13 @@ private:
         std::vector<std::int64_t> id_of_cpu;
         bool unlisted = false;    // the kernel has no list file for it
         bool unreported = false;  // nor an id file
+        bool seen = false;        // some CPU has the id file
+        int lacking = 0;          // CPUs read that have not
     };
 
     [[nodiscard]] DWORD read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus);
     [[nodiscard]] DWORD read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id);
+    static void settle_unknown_id(const Level& level, std::uint32_t cpu, std::int64_t& id);
 
     const SysfsTree& tree_;
     bool listed_ = false;  // with_folder_ read, once the first CPU without topology was met

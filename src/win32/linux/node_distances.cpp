@@ -1,6 +1,8 @@
 #include "win32/linux/node_distances.hpp"
 
 #include <algorithm>
+#include <limits>
+#include <string_view>
 
 namespace procgroups {
 
@@ -16,6 +18,29 @@ constexpr std::uint64_t kWeightPerDirection = 64;
 bool no_firmware_may_hold(const std::vector<std::uint32_t>& row, std::uint32_t folder) {
     return row[folder] != kLocalDistance ||
            std::any_of(row.begin(), row.end(), [](std::uint32_t distance) { return distance < kLocalDistance; });
+}
+
+// A row as drivers/base/node.c writes it: one distance for each node folder,
+// in folder order, each but node 0's after a blank. Where node 0 is offline
+// (a POWER partition whose node 0 has neither CPUs nor memory) the row starts
+// with a blank.
+bool parse_distance_row(std::string_view text, const std::vector<std::uint32_t>& node_folders,
+                        std::vector<std::uint32_t>& row) {
+    row.clear();
+    for (const std::uint32_t folder : node_folders) {
+        if (folder != 0) {
+            if (!text.starts_with(' ')) {
+                return false;
+            }
+            text.remove_prefix(1);
+        }
+        std::uint32_t distance = 0;
+        if (!take_decimal(text, std::numeric_limits<std::uint32_t>::max(), distance)) {
+            return false;
+        }
+        row.push_back(distance);
+    }
+    return text.empty();
 }
 
 }  // namespace
@@ -39,16 +64,16 @@ DWORD read_node_distances(const SysfsTree& tree, const std::vector<std::uint32_t
         if (folder == kNoFolder) {
             continue;
         }
-        if (const DWORD error = tree.read_numbers(node_file(node_folders[folder], "distance").c_str(), row);
+        const auto parse_row = [&node_folders, &row](std::string_view text) {
+            return parse_distance_row(text, node_folders, row);
+        };
+        if (const DWORD error = tree.read_line(node_file(node_folders[folder], "distance").c_str(), parse_row);
             error != kNoError) {
             if (error == ERROR_INVALID_DATA) {
                 return error;
             }
             usable = false;
             continue;
-        }
-        if (row.size() != node_folders.size()) {
-            return ERROR_INVALID_DATA;
         }
         if (no_firmware_may_hold(row, folder)) {
             usable = false;

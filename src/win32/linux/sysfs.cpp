@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <limits>
 
 namespace procgroups {
 
@@ -118,13 +117,19 @@ DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
     char* buffer = content.page.data();
     std::size_t capacity = content.page.size();
     std::size_t filled = 0;
-    // A read that fills less than it asked for is the end of a small attribute;
-    // after one that filled all of it the file may be served a page per read
-    // (node cpulists are), so only a read of nothing ends it.
-    bool filled_a_read = false;
     for (;;) {
-        const std::size_t asked = capacity - filled;
-        const ssize_t got = read_(fd, buffer + filled, asked);
+        if (capacity - filled < kReadSize) {
+            if (capacity >= kMaxFileSize) {
+                return ERROR_INVALID_DATA;
+            }
+            if (buffer == content.page.data()) {
+                content.larger.assign(buffer, filled);
+            }
+            content.larger.resize(capacity * 2);
+            buffer = content.larger.data();
+            capacity = content.larger.size();
+        }
+        const ssize_t got = read_(fd, buffer + filled, kReadSize);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -135,22 +140,9 @@ DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
             return ERROR_INVALID_DATA;
         }
         filled += static_cast<std::size_t>(got);
-        filled_a_read = filled_a_read || static_cast<std::size_t>(got) == asked;
-        if (got == 0 || !filled_a_read) {
-            break;
+        if (static_cast<std::size_t>(got) + 1 < kReadSize) {
+            break;  // the end of the file
         }
-        if (filled < capacity) {
-            continue;
-        }
-        if (capacity >= kMaxFileSize) {
-            return ERROR_INVALID_DATA;
-        }
-        if (buffer == content.page.data()) {
-            content.larger.assign(buffer, filled);
-        }
-        content.larger.resize(capacity * 2);
-        buffer = content.larger.data();
-        capacity = content.larger.size();
     }
     content.text = std::string_view(buffer, filled);
     return kNoError;
@@ -160,50 +152,13 @@ DWORD SysfsTree::read_cpu_list(const char* path, CpuSet& cpus) const {
     return read_cpu_ranges(path, adding_to(cpus));
 }
 
-DWORD SysfsTree::read_line(const char* path, FileContent& content, std::string_view& line) const {
-    if (const DWORD error = read_file(path, content); error != kNoError) {
-        return error;
-    }
-    line = content.text;
-    if (!line.empty() && line.back() == '\n') {
-        line.remove_suffix(1);
-    }
-    return kNoError;
-}
-
 DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
     id = 0;
-    FileContent content;
-    std::string_view text;
-    if (const DWORD error = read_line(path, content, text); error != kNoError) {
-        return error;
-    }
-    const char* const end = text.data() + text.size();
-    const auto [stop, status] = std::from_chars(text.data(), end, id);
-    return status == std::errc{} && stop == end ? kNoError : ERROR_INVALID_DATA;
-}
-
-DWORD SysfsTree::read_numbers(const char* path, std::vector<std::uint32_t>& numbers) const {
-    numbers.clear();
-    FileContent content;
-    std::string_view text;
-    if (const DWORD error = read_line(path, content, text); error != kNoError) {
-        return error;
-    }
-    for (;;) {
-        std::uint32_t number = 0;
-        if (!take_decimal(text, std::numeric_limits<std::uint32_t>::max(), number)) {
-            return ERROR_INVALID_DATA;
-        }
-        numbers.push_back(number);
-        if (text.empty()) {
-            return kNoError;
-        }
-        if (text.front() != ' ') {
-            return ERROR_INVALID_DATA;
-        }
-        text.remove_prefix(1);
-    }
+    return read_line(path, [&id](std::string_view text) {
+        const char* const end = text.data() + text.size();
+        const auto [stop, status] = std::from_chars(text.data(), end, id);
+        return status == std::errc{} && stop == end;
+    });
 }
 
 template <typename Visit>

@@ -100,11 +100,23 @@ public:
         return parse_cpu_ranges(content.text, take_range) ? kNoError : ERROR_INVALID_DATA;
     }
 
-    // Reads a topology id such as core_id (0 where the file cannot be read).
+    // Reads a topology id such as core_id.
     [[nodiscard]] DWORD read_topology_id(const char* path, std::int64_t& id) const;
 
-    // Reads a line of numbers separated by blanks, as node/nodeK/distance holds.
-    [[nodiscard]] DWORD read_numbers(const char* path, std::vector<std::uint32_t>& numbers) const;
+    // Hands parse(line) the text of a one-line attribute without its line
+    // end; parse returning false is ERROR_INVALID_DATA.
+    template <typename Parse>
+    [[nodiscard]] DWORD read_line(const char* path, Parse parse) const {
+        FileContent content;
+        if (const DWORD error = read_file(path, content); error != kNoError) {
+            return error;
+        }
+        std::string_view line = content.text;
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+        }
+        return parse(line) ? kNoError : ERROR_INVALID_DATA;
+    }
 
     // The numbers K of the node/nodeK folders, ascending. No node folder is a
     // kernel built without NUMA: no nodes, and no error.
@@ -114,9 +126,20 @@ public:
     [[nodiscard]] DWORD list_cpu_folders(CpuSet& cpus) const;
 
 private:
-    // A file's bytes: in place when they fit a page, as sysfs files do, else on the heap.
+    // What each read asks for. The kernel serves an attribute at most a page per
+    // read, and serves the CPU lists (node/nodeK/cpulist and the topology *_list
+    // files, binary attributes since Linux 5.15) through cpumap_print_list_to_buf,
+    // which returns one byte less than it was asked for while more of the list
+    // follows, and moves the file offset by as much. Asking for no more than the
+    // smallest page makes a read that returns its request, or one byte less, mean
+    // "more may follow" on kernels of 4 KiB and of 64 KiB pages alike; only a
+    // shorter read, or one of nothing, ends the file. (A request of a byte or two
+    // would always come back empty from such a list, so none is ever that small.)
+    static constexpr std::size_t kReadSize = 4096;
+
+    // A file's bytes: in place when they fit a read, as sysfs files do, else on the heap.
     struct FileContent {
-        std::array<char, 4096> page;
+        std::array<char, kReadSize> page;
         std::string larger;
         std::string_view text;
     };
@@ -125,8 +148,6 @@ private:
     // descriptors, they are closed and the open tried once more.
     [[nodiscard]] int open_below_root(const char* path, int flags) const;
     [[nodiscard]] DWORD read_file(const char* path, FileContent& content) const;
-    // A one-line attribute's text, without its line end.
-    [[nodiscard]] DWORD read_line(const char* path, FileContent& content, std::string_view& line) const;
 
     // Hands visit(N) the number of every entry `prefix`N in the folder; a name
     // of that form that the kernel would never write, or N over `largest`, is damage.
