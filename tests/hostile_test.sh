@@ -12,7 +12,7 @@ source "$(dirname "$0")/tool_checks.sh"
 damaged="GetActiveProcessorCount failed with error: d$nl"
 declare -A status=(
     [online_only_1048576]=0 [two_nodes_of_half_a_million]=0 [nodes_1024_of_20]=0
-    [nodes_1024_of_1_with_distances]=0 [pieces_4000_in_two_nodes]=0
+    [nodes_1024_of_1_with_distances]=0 [pieces_4000_in_two_nodes]=0 [pieces_of_22_and_43_16000]=0
     [huge_sibling_list]=1 [siblings_without_itself]=1 [node_1024]=1 [fifo]=1
 )
 declare -A report=(
@@ -21,6 +21,7 @@ declare -A report=(
     [nodes_1024_of_20]="${head}20480${nl}Active processors per group: 60,"
     [nodes_1024_of_1_with_distances]="${head}1024${nl}Active processors per group: 64,"
     [pieces_4000_in_two_nodes]="${head}260000${nl}Active processors per group: 64,"
+    [pieces_of_22_and_43_16000]="${head}520000${nl}Active processors per group: 44,"
     [huge_sibling_list]=$damaged [siblings_without_itself]=$damaged [node_1024]=$damaged [fifo]=$damaged
 )
 

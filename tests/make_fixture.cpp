@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "fixture_tree.hpp"
@@ -119,19 +120,31 @@ void write_siblings_of_cpu0(const FixtureTree& tree, std::string_view siblings) 
     tree.write("cpu/cpu0/topology/core_cpus_list", siblings);
 }
 
-// Two nodes of `blocks` blocks each: a CPU without a topology folder, so a
-// core of its own, then a core of 64 threads, which cannot join it. That is
-// 4 * blocks pieces, half of them single CPUs, in 3 + 2 * blocks small files.
-void write_single_cpus_between_cores(const FixtureTree& tree, unsigned blocks) {
-    constexpr unsigned kBlock = 1 + kMaxThreads;
-    const unsigned node_size = blocks * kBlock;
+// Two nodes of `blocks` blocks each: a core of `first` threads, then one of
+// `second`, which cannot join it; a core of one thread has no topology folder,
+// so it is a core of its own. That is 4 * blocks pieces, in a file for each
+// core of several threads and three more.
+void write_alternating_cores(const FixtureTree& tree, unsigned blocks, unsigned first, unsigned second) {
+    const unsigned block = first + second;
+    const unsigned node_size = blocks * block;
     tree.write("cpu/online", range(0, 2 * node_size) + "\n");
     for (unsigned node = 0; node < 2; ++node) {
         tree.write("node/node" + std::to_string(node) + "/cpulist", range(node * node_size, node_size) + "\n");
     }
-    for (unsigned first = 0; first < 2 * node_size; first += kBlock) {
-        tree.write("cpu/cpu" + std::to_string(first + 1) + "/topology/core_cpus_list", range(first + 1, kMaxThreads) + "\n");
+    for (unsigned start = 0; start < 2 * node_size; start += block) {
+        for (const auto& [cpu, threads] : {std::pair{start, first}, std::pair{start + first, second}}) {
+            if (threads > 1) {
+                tree.write("cpu/cpu" + std::to_string(cpu) + "/topology/core_cpus_list", range(cpu, threads) + "\n");
+            }
+        }
     }
+}
+
+constexpr std::string_view kPiecesOf22And43 = "pieces_of_22_and_43_";
+
+unsigned pieces_in_name(std::string_view digits) {
+    std::uint32_t pieces = 0;
+    return take_decimal(digits, 1U << 20, pieces) && digits.empty() ? pieces : 0;
 }
 
 int write_shape(std::string_view shape, const FixtureTree& tree) {
@@ -166,7 +179,10 @@ int write_shape(std::string_view shape, const FixtureTree& tree) {
         nodes.distances = scattered_distances(1024);
         write_machine(tree, nodes);
     } else if (shape == "pieces_4000_in_two_nodes") {
-        write_single_cpus_between_cores(tree, 2000);
+        write_alternating_cores(tree, 2000, 1, kMaxThreads);  // half of them single CPUs
+    } else if (shape.starts_with(kPiecesOf22And43)) {
+        // Two pieces of 22 fit in a group, and no bound short of packing them counts that.
+        write_alternating_cores(tree, pieces_in_name(shape.substr(kPiecesOf22And43.size())) / 4, 22, 43);
     } else {
         std::fprintf(stderr, "make_fixture: no shape %.*s\n", static_cast<int>(shape.size()), shape.data());
         return 2;

@@ -44,16 +44,19 @@ std::vector<std::size_t> largest_first(const std::vector<Piece>& pieces) {
     return order;
 }
 
-// No arrangement of the pieces into groups of 64 gets by with fewer groups than
-// this (Martello and Toth's bound L2 for bin packing, which is at least the
-// CPUs over 64). Starting the search for the fewest groups here skips only
-// counts at which spreading is bound to fail, so that a machine of thousands
-// of pieces is not spread over and over.
-std::size_t fewest_groups_possible(const std::vector<Piece>& pieces) {
-    std::array<std::uint64_t, kMaxGroupSize + 1> of_size{};
+using SizeCounts = std::array<std::uint64_t, kMaxGroupSize + 1>;
+
+SizeCounts count_sizes(const std::vector<Piece>& pieces) {
+    SizeCounts of_size{};
     for (const Piece& piece : pieces) {
         ++of_size[piece.size];
     }
+    return of_size;
+}
+
+// Martello and Toth's bound L2 for bin packing, which is at least the CPUs
+// over 64.
+std::uint64_t fewest_groups_by_halves(const SizeCounts& of_size) {
     std::vector<DWORD> sizes;  // the sizes there are, of at most 64
     for (DWORD size = 1; size <= kMaxGroupSize; ++size) {
         if (of_size[size] != 0) {
@@ -81,7 +84,33 @@ std::size_t fewest_groups_possible(const std::vector<Piece>& pieces) {
             small_size > room_beside_halves ? (small_size - room_beside_halves + kMaxGroupSize - 1) / kMaxGroupSize : 0;
         fewest = std::max(fewest, alone + halves + more_groups);
     }
-    return static_cast<std::size_t>(fewest);
+    return fewest;
+}
+
+// Fekete and Schepers' bounds for bin packing: a piece counts as the k-th
+// parts of a group that k + 1 copies of it fill whole, rounded down, unless
+// they fill it exactly. Where no piece fits beside two others, as with pieces
+// of 22 and 43, L2 counts the room two pieces of 22 leave; these do not.
+std::uint64_t fewest_groups_by_rounding(const SizeCounts& of_size) {
+    std::uint64_t fewest = 0;
+    for (std::uint64_t k = 1; k < kMaxGroupSize; ++k) {
+        std::uint64_t parts = 0;  // in k-th parts of a 64th of a group
+        for (std::uint64_t size = 1; size <= kMaxGroupSize; ++size) {
+            const std::uint64_t filled = (k + 1) * size;
+            parts += of_size[size] * (filled % kMaxGroupSize == 0 ? size * k : filled / kMaxGroupSize * kMaxGroupSize);
+        }
+        fewest = std::max(fewest, (parts + kMaxGroupSize * k - 1) / (kMaxGroupSize * k));
+    }
+    return fewest;
+}
+
+// No arrangement of the pieces into groups of 64 gets by with fewer groups
+// than this. Starting the search for the fewest groups here skips only counts
+// at which spreading is bound to fail, so that a machine of thousands of
+// pieces is not spread over and over.
+std::size_t fewest_groups_possible(const std::vector<Piece>& pieces) {
+    const SizeCounts of_size = count_sizes(pieces);
+    return static_cast<std::size_t>(std::max(fewest_groups_by_halves(of_size), fewest_groups_by_rounding(of_size)));
 }
 
 // Spreads the pieces over `groups` groups: the first pieces by size open one
@@ -125,137 +154,57 @@ std::vector<GroupIndex> spread(const std::vector<Piece>& pieces, const std::vect
     return group_of;
 }
 
-// Trades pieces between groups while that brings nodes closer together. A
-// piece's cost in a group is the sum of the other pieces' distances to it,
-// each divided by their number; a trade must leave every group within 64 CPUs.
-// Each piece in turn takes the trade of largest gain, the earliest piece in
-// size order on a tie.
-//
-// A trade keeps every group's piece count, so each term's divisor stays fixed
-// and a group's cost to any node can be kept as a sum, mended at each trade.
-// Pieces of one node and one size in one group weigh the same, and so do
-// those of one node and one size alone in their groups: only the earliest of
-// each such class is weighed, and where one of a class finds no trade, the
-// others look for none until a trade is made.
-class Trader {
+// Where each piece is, and what the pieces of each group cost a piece of any
+// node there. A piece's cost in a group is the sum of the other pieces'
+// distances to it, each divided by their number. A trade keeps every group's
+// piece count, so each term's divisor stays fixed and a group's cost to any
+// node is kept as a sum, mended at each trade.
+class GroupCosts {
 public:
-    Trader(const std::vector<Piece>& pieces, const NodeDistances& distances, const std::vector<std::size_t>& order,
-           std::vector<GroupIndex>& group_of, std::size_t groups)
-        : pieces_(pieces), distances_(distances), order_(order), group_of_(group_of), used_(groups, 0),
-          piece_count_(groups, 0), sums_of_(groups, kNoSums), rank_of_(pieces.size()) {
+    GroupCosts(const std::vector<Piece>& pieces, const NodeDistances& distances, std::vector<GroupIndex> group_of,
+               std::size_t groups)
+        : pieces_(pieces), distances_(distances), group_of_(std::move(group_of)), members_(groups), used_(groups, 0) {
         for (const Piece& piece : pieces) {
             node_count_ = std::max(node_count_, std::size_t{piece.node} + 1);
         }
         for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
-            used_[group_of[piece]] += pieces[piece].size;
-            ++piece_count_[group_of[piece]];
+            members_[group_of_[piece]].push_back(piece);
+            used_[group_of_[piece]] += pieces[piece].size;
         }
-        for (std::size_t rank = 0; rank < order.size(); ++rank) {
-            const std::size_t piece = order[rank];
-            rank_of_[piece] = rank;
-            const GroupIndex group = group_of[piece];
-            if (piece_count_[group] > 1) {
-                if (sums_of_[group] == kNoSums) {
-                    sums_of_[group] = sums_.size();
-                    sums_.resize(sums_.size() + node_count_, 0);
-                }
-                add_to_sums(group, piece);
-            }
-            classes_[class_of(piece)].ranks.insert(rank);
-        }
-    }
-
-    void trade_while_closer() {
-        for (int pass = 0; pass < kMaxTradePasses; ++pass) {
-            bool traded = false;
-            for (const std::size_t a : order_) {
-                // What one piece of a class found holds for the rest until a trade.
-                PieceClass& weighed = classes_.at(class_of(a));
-                if (weighed.untraded_after == trades_) {
-                    continue;
-                }
-                if (const std::size_t b = best_trade(a); b != a) {
-                    trade(a, b);
-                    ++trades_;
-                    traded = true;
-                } else {
-                    weighed.untraded_after = trades_;
+        sums_of_.assign(groups, 0);
+        for (GroupIndex group = 0; group < groups; ++group) {
+            if (members_[group].size() > 1) {
+                sums_of_[group] = sums_.size();
+                sums_.resize(sums_.size() + node_count_, 0);
+                for (const std::size_t piece : members_[group]) {
+                    for (std::uint32_t node = 0; node < node_count_; ++node) {
+                        sum(group, node) += term(group, pieces[piece].node, node);
+                    }
                 }
             }
-            if (!traded) {
-                return;
-            }
         }
     }
 
-private:
-    static constexpr std::size_t kNoSums = ~std::size_t{0};
-    static constexpr GroupIndex kAlone = ~GroupIndex{0};
-    static constexpr std::size_t kNoTradeCount = ~std::size_t{0};
-
-    // Pieces that weigh the same in any trade: their group (or kAlone), node and size.
-    using Class = std::tuple<GroupIndex, std::uint32_t, DWORD>;
-    struct PieceClass {
-        std::set<std::size_t> ranks;  // of its pieces, so that its earliest is at hand
-        std::size_t untraded_after = kNoTradeCount;  // the trade count at which one of them found no trade
-    };
-
-    [[nodiscard]] Class class_of(std::size_t piece) const {
-        const GroupIndex group = group_of_[piece];
-        return {piece_count_[group] > 1 ? group : kAlone, pieces_[piece].node, pieces_[piece].size};
-    }
-
-    // The piece to trade places with a for the largest gain; a itself when none gains.
-    [[nodiscard]] std::size_t best_trade(std::size_t a) const {
-        const std::uint64_t cost_a = cost_where_it_is(a);
-        std::uint64_t best_gain = 0;
-        std::size_t best = a;
-        for (const auto& [kind, pieces] : classes_) {
-            const std::size_t rank = *pieces.ranks.begin();
-            const std::size_t b = order_[rank];
-            const std::uint64_t gain = gain_of_trade(a, cost_a, b);
-            if (gain > best_gain || (gain == best_gain && gain > 0 && rank < rank_of_[best])) {
-                best_gain = gain;
-                best = b;
-            }
-        }
-        return best;
-    }
-
-    // What one piece of node `from` in `group` costs a piece of node `to` there.
-    [[nodiscard]] std::uint64_t term(GroupIndex group, std::uint32_t from, std::uint32_t to) const {
-        return distances_.between(from, to) / (piece_count_[group] - 1);
-    }
-
-    // What the pieces of `group` cost a piece of `node` there, all told.
-    [[nodiscard]] std::uint64_t& sum(GroupIndex group, std::uint32_t node) {
-        return sums_[sums_of_[group] + node];
-    }
-    [[nodiscard]] std::uint64_t sum(GroupIndex group, std::uint32_t node) const {
-        return sums_[sums_of_[group] + node];
-    }
-
-    void add_to_sums(GroupIndex group, std::size_t piece) {
-        for (std::uint32_t node = 0; node < node_count_; ++node) {
-            sum(group, node) += term(group, pieces_[piece].node, node);
-        }
-    }
+    [[nodiscard]] GroupIndex group_of(std::size_t piece) const { return group_of_[piece]; }
+    [[nodiscard]] const std::vector<std::size_t>& members(GroupIndex group) const { return members_[group]; }
+    [[nodiscard]] std::vector<GroupIndex> take_groups() { return std::move(group_of_); }
 
     [[nodiscard]] std::uint64_t cost_where_it_is(std::size_t piece) const {
         const GroupIndex group = group_of_[piece];
-        return piece_count_[group] > 1 ? sum(group, pieces_[piece].node) : 0;
+        return members_[group].size() > 1 ? sum(group, pieces_[piece].node) : 0;
     }
 
     // What `piece` would cost in the group of `replaced`, in its place.
     [[nodiscard]] std::uint64_t cost_in_place_of(std::size_t piece, std::size_t replaced) const {
         const GroupIndex group = group_of_[replaced];
-        if (piece_count_[group] < 2) {
+        if (members_[group].size() < 2) {
             return 0;
         }
         const std::uint32_t node = pieces_[piece].node;
         return sum(group, node) - term(group, pieces_[replaced].node, node);
     }
 
+    // Whether a and b can trade places and leave both groups within 64 CPUs.
     [[nodiscard]] bool room_to_trade(std::size_t a, std::size_t b) const {
         const DWORD size_a = pieces_[a].size;
         const DWORD size_b = pieces_[b].size;
@@ -265,31 +214,30 @@ private:
         return used_[group_of_[a]] + (size_b - size_a) <= kMaxGroupSize;
     }
 
-    // How much closer a and b would be to their groups' other pieces with their
-    // places traded; 0 when the trade brings nothing or is not allowed.
-    [[nodiscard]] std::uint64_t gain_of_trade(std::size_t a, std::uint64_t cost_a, std::size_t b) const {
-        if (group_of_[a] == group_of_[b] || !room_to_trade(a, b)) {
-            return 0;
-        }
-        const std::uint64_t before = cost_a + cost_where_it_is(b);
-        const std::uint64_t after = cost_in_place_of(a, b) + cost_in_place_of(b, a);
-        return before > after ? before - after : 0;
+    void trade(std::size_t a, std::size_t b) {
+        const GroupIndex group_a = group_of_[a];
+        const GroupIndex group_b = group_of_[b];
+        move(a, group_b, b);
+        move(b, group_a, a);
+        group_of_[a] = group_b;
+        group_of_[b] = group_a;
     }
 
-    void trade(std::size_t a, std::size_t b) {
-        leave_class(a);
-        leave_class(b);
-        move(a, group_of_[b], b);
-        move(b, group_of_[a], a);
-        std::swap(group_of_[a], group_of_[b]);
-        classes_[class_of(a)].ranks.insert(rank_of_[a]);
-        classes_[class_of(b)].ranks.insert(rank_of_[b]);
+private:
+    // What one piece of node `from` in `group` costs a piece of node `to` there.
+    [[nodiscard]] std::uint64_t term(GroupIndex group, std::uint32_t from, std::uint32_t to) const {
+        return distances_.between(from, to) / (members_[group].size() - 1);
+    }
+    [[nodiscard]] std::uint64_t& sum(GroupIndex group, std::uint32_t node) { return sums_[sums_of_[group] + node]; }
+    [[nodiscard]] std::uint64_t sum(GroupIndex group, std::uint32_t node) const {
+        return sums_[sums_of_[group] + node];
     }
 
     // Puts `piece` in `group` in place of `replaced`; its own group is mended by the other move.
     void move(std::size_t piece, GroupIndex group, std::size_t replaced) {
         used_[group] = used_[group] - pieces_[replaced].size + pieces_[piece].size;
-        if (piece_count_[group] < 2) {
+        *std::find(members_[group].begin(), members_[group].end(), replaced) = piece;
+        if (members_[group].size() < 2) {
             return;
         }
         for (std::uint32_t node = 0; node < node_count_; ++node) {
@@ -298,27 +246,198 @@ private:
         }
     }
 
-    void leave_class(std::size_t piece) {
-        const auto in_class = classes_.find(class_of(piece));
-        in_class->second.ranks.erase(rank_of_[piece]);
-        if (in_class->second.ranks.empty()) {
-            classes_.erase(in_class);
+    const std::vector<Piece>& pieces_;
+    const NodeDistances& distances_;
+    std::vector<GroupIndex> group_of_;
+    std::vector<std::vector<std::size_t>> members_;  // their count is fixed: a trade is one piece for one
+    std::vector<DWORD> used_;
+    std::size_t node_count_ = 0;
+    std::vector<std::size_t> sums_of_;  // for each group of several pieces, where its sums by node start
+    std::vector<std::uint64_t> sums_;
+};
+
+// Pieces that weigh the same in a trade with any piece of another group: of
+// one node and one size, in groups of the same make-up (the node and size of
+// each of their pieces). A trade is weighed with the earliest piece of each
+// class alone; where one piece of a class finds no trade, the others find
+// none either, and look for none until a trade is made.
+class PieceClasses {
+public:
+    PieceClasses(const std::vector<Piece>& pieces, const std::vector<std::size_t>& order, const GroupCosts& costs)
+        : pieces_(pieces), costs_(costs), rank_of_(pieces.size()), slot_of_piece_(pieces.size()) {
+        for (std::size_t rank = 0; rank < order.size(); ++rank) {
+            rank_of_[order[rank]] = rank;
+        }
+        std::vector<bool> filed(pieces.size(), false);
+        for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
+            if (!filed[piece]) {
+                file_group(costs.group_of(piece));
+                for (const std::size_t member : costs.members(costs.group_of(piece))) {
+                    filed[member] = true;
+                }
+            }
         }
     }
 
+    [[nodiscard]] std::size_t rank_of(std::size_t piece) const { return rank_of_[piece]; }
+
+    // Calls weigh(b) with the earliest piece b of each class outside `group`.
+    template <typename Weigh>
+    void for_each_earliest_outside(GroupIndex group, const std::vector<std::size_t>& order, Weigh weigh) const {
+        for (const PieceClass& pieces : classes_) {
+            for (const std::size_t rank : pieces.ranks) {
+                if (costs_.group_of(order[rank]) != group) {
+                    weigh(order[rank]);
+                    break;
+                }
+            }
+        }
+    }
+
+    [[nodiscard]] bool found_nothing_since(std::size_t piece, std::size_t trades) const {
+        return classes_[slot_of_piece_[piece]].untraded_after == trades;
+    }
+    void mark_found_nothing(std::size_t piece, std::size_t trades) {
+        classes_[slot_of_piece_[piece]].untraded_after = trades;
+    }
+
+    // Takes the group's pieces out before a trade changes its make-up, and files them again after.
+    void unfile_group(GroupIndex group) {
+        for (const std::size_t piece : costs_.members(group)) {
+            const std::size_t slot = slot_of_piece_[piece];
+            classes_[slot].ranks.erase(rank_of_[piece]);
+            if (classes_[slot].ranks.empty()) {
+                slot_of_.erase(classes_[slot].key);
+                free_slots_.push_back(slot);
+            }
+        }
+    }
+    void file_group(GroupIndex group) {
+        const std::uint32_t make_up = make_up_of(group);
+        for (const std::size_t piece : costs_.members(group)) {
+            const Key key{make_up, pieces_[piece].node, pieces_[piece].size};
+            const auto [found, added] = slot_of_.try_emplace(key, 0);
+            if (added) {
+                found->second = take_slot(key);
+            }
+            slot_of_piece_[piece] = found->second;
+            classes_[found->second].ranks.insert(rank_of_[piece]);
+        }
+    }
+
+private:
+    static constexpr std::size_t kNoTradeCount = ~std::size_t{0};
+
+    using MakeUp = std::vector<std::pair<std::uint32_t, DWORD>>;
+    using Key = std::tuple<std::uint32_t, std::uint32_t, DWORD>;  // make-up, node, size
+    struct PieceClass {
+        Key key;
+        std::set<std::size_t> ranks;  // of its pieces, so that its earliest is at hand; empty in a free slot
+        std::size_t untraded_after = kNoTradeCount;  // the trade count at which one of them found no trade
+    };
+
+    [[nodiscard]] std::size_t take_slot(const Key& key) {
+        if (free_slots_.empty()) {
+            classes_.push_back({key, {}});
+            return classes_.size() - 1;
+        }
+        const std::size_t slot = free_slots_.back();
+        free_slots_.pop_back();
+        classes_[slot] = {key, {}};
+        return slot;
+    }
+
+    [[nodiscard]] std::uint32_t make_up_of(GroupIndex group) {
+        MakeUp make_up;
+        for (const std::size_t piece : costs_.members(group)) {
+            make_up.emplace_back(pieces_[piece].node, pieces_[piece].size);
+        }
+        std::sort(make_up.begin(), make_up.end());
+        return make_ups_.try_emplace(std::move(make_up), static_cast<std::uint32_t>(make_ups_.size())).first->second;
+    }
+
     const std::vector<Piece>& pieces_;
-    const NodeDistances& distances_;
+    const GroupCosts& costs_;
+    std::vector<std::size_t> rank_of_;  // place of each piece in size order
+    std::vector<std::size_t> slot_of_piece_;
+    std::map<MakeUp, std::uint32_t> make_ups_;
+    std::map<Key, std::size_t> slot_of_;  // of each class in classes_
+    std::vector<PieceClass> classes_;     // laid out in one run for the weighing, which reads them all
+    std::vector<std::size_t> free_slots_;
+};
+
+// Trades pieces between groups while that brings nodes closer together; a
+// trade must leave every group within 64 CPUs. Each piece in turn, in size
+// order, takes the trade of largest gain, the earliest piece in size order on
+// a tie.
+class Trader {
+public:
+    Trader(const std::vector<Piece>& pieces, const NodeDistances& distances, const std::vector<std::size_t>& order,
+           std::vector<GroupIndex> group_of, std::size_t groups)
+        : order_(order), costs_(pieces, distances, std::move(group_of), groups), classes_(pieces, order, costs_) {}
+
+    std::vector<GroupIndex> trade_while_closer() {
+        std::size_t trades = 0;
+        for (int pass = 0; pass < kMaxTradePasses; ++pass) {
+            const std::size_t trades_before = trades;
+            for (const std::size_t a : order_) {
+                if (classes_.found_nothing_since(a, trades)) {
+                    continue;
+                }
+                if (const std::size_t b = best_trade(a); b != a) {
+                    trade(a, b);
+                    ++trades;
+                } else {
+                    classes_.mark_found_nothing(a, trades);
+                }
+            }
+            if (trades == trades_before) {
+                break;
+            }
+        }
+        return costs_.take_groups();
+    }
+
+private:
+    // The piece to trade places with a for the largest gain; a itself when none gains.
+    [[nodiscard]] std::size_t best_trade(std::size_t a) const {
+        const std::uint64_t cost_a = costs_.cost_where_it_is(a);
+        std::uint64_t best_gain = 0;
+        std::size_t best = a;
+        classes_.for_each_earliest_outside(costs_.group_of(a), order_, [&](std::size_t b) {
+            const std::uint64_t gain = gain_of_trade(a, cost_a, b);
+            if (gain > best_gain || (gain == best_gain && gain > 0 && classes_.rank_of(b) < classes_.rank_of(best))) {
+                best_gain = gain;
+                best = b;
+            }
+        });
+        return best;
+    }
+
+    // How much closer a and b, of two groups, would be to their groups' other
+    // pieces with their places traded; 0 when the trade brings nothing or is not allowed.
+    [[nodiscard]] std::uint64_t gain_of_trade(std::size_t a, std::uint64_t cost_a, std::size_t b) const {
+        if (!costs_.room_to_trade(a, b)) {
+            return 0;
+        }
+        const std::uint64_t before = cost_a + costs_.cost_where_it_is(b);
+        const std::uint64_t after = costs_.cost_in_place_of(a, b) + costs_.cost_in_place_of(b, a);
+        return before > after ? before - after : 0;
+    }
+
+    void trade(std::size_t a, std::size_t b) {
+        const GroupIndex group_a = costs_.group_of(a);
+        const GroupIndex group_b = costs_.group_of(b);
+        classes_.unfile_group(group_a);
+        classes_.unfile_group(group_b);
+        costs_.trade(a, b);
+        classes_.file_group(group_a);
+        classes_.file_group(group_b);
+    }
+
     const std::vector<std::size_t>& order_;
-    std::vector<GroupIndex>& group_of_;
-    std::vector<DWORD> used_;
-    std::vector<std::uint32_t> piece_count_;  // fixed: a trade is one piece for one
-    std::size_t node_count_ = 0;
-    // For each group of several pieces, where its sums by node start in sums_.
-    std::vector<std::size_t> sums_of_;
-    std::vector<std::uint64_t> sums_;
-    std::vector<std::size_t> rank_of_;  // place of each piece in order_
-    std::map<Class, PieceClass> classes_;
-    std::size_t trades_ = 0;
+    GroupCosts costs_;
+    PieceClasses classes_;
 };
 
 // The fewest groups, evenly filled, close nodes together.
@@ -327,8 +446,7 @@ std::vector<GroupIndex> balance_nodes(const std::vector<Piece>& pieces, const No
     for (std::size_t groups = fewest_groups_possible(pieces);; ++groups) {
         std::vector<GroupIndex> group_of = spread(pieces, order, groups);
         if (!group_of.empty()) {
-            Trader(pieces, distances, order, group_of, groups).trade_while_closer();
-            return group_of;
+            return Trader(pieces, distances, order, std::move(group_of), groups).trade_while_closer();
         }
     }
 }
