@@ -5,6 +5,7 @@
 option(PROCGROUPS_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(PROCGROUPS_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 option(PROCGROUPS_COVERAGE "Build with gcov coverage and check it after the tests" OFF)
+option(PROCGROUPS_REAL_KERNEL "Test the tool on Debian's kernels booted under QEMU, and nothing else" OFF)
 function(procgroups_compile_options target)
     target_compile_options(${target} PRIVATE
         -Wall -Wextra -Wpedantic -Werror

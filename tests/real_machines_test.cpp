@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -76,6 +78,63 @@ TEST(RealMachinesTest, FormTheExpectedGroups) {
     }
     EXPECT_GE(checked, 20);
 }
+
+// Trees that Debian's kernels wrote, booted under QEMU by
+// tests/real_kernel/boot_test.sh: at boot, and after the machine's last step
+// (CPUs taken offline, SMT turned off). Each line of a capture is a file the
+// tool reads, "path:content"; every such file is one line.
+struct KernelTree {
+    const char* capture;
+    const char* groups;
+    std::vector<std::pair<unsigned, WORD>> group_of_cpu;  // spot checks
+};
+
+void PrintTo(const KernelTree& tree, std::ostream* out) { *out << tree.capture; }
+
+class KernelTreeTest : public testing::TestWithParam<KernelTree> {};
+
+TEST_P(KernelTreeTest, FormsTheGroupsOfTheBootedMachine) {
+    std::istringstream lines(read_whole(fs::path(PROCGROUPS_KERNEL_TREES_DIR) / GetParam().capture));
+    const FixtureTree tree;
+    std::string line;
+    int files = 0;
+    while (std::getline(lines, line)) {
+        const std::size_t colon = line.find(':');
+        ASSERT_NE(colon, std::string::npos) << line;
+        tree.write(line.substr(0, colon), line.substr(colon + 1) + "\n");
+        ++files;
+    }
+    ASSERT_GT(files, 100);
+    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
+    EXPECT_EQ(describe(groups), GetParam().groups);
+    for (const auto& [cpu, group] : GetParam().group_of_cpu) {
+        ASSERT_LT(cpu, groups.group_of_cpu.size());
+        EXPECT_EQ(groups.group_of_cpu[cpu], group) << "CPU " << cpu;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Debian, KernelTreeTest,
+    testing::Values(
+        // Node 1 holds CPUs 0-39 and node 2 CPUs 40-71; node 0 is offline.
+        KernelTree{"power_node_0_offline.boot", "40,32", {{39, 0}, {40, 1}}},
+        KernelTree{"power_node_0_offline.after", "39,32", {{4, 0}, {6, 0}, {71, 1}}},  // CPU 5 offline
+        // One node of 80: two sockets of two dies of ten two-thread cores.
+        KernelTree{"two_sockets_of_two_dies.boot", "64,16", {{63, 0}, {64, 1}}},
+        KernelTree{"two_sockets_of_two_dies.after", "40", {{78, 0}}},  // CPU 3 offline, then SMT
+        // Nodes 0 and 1 in socket 0, 2 and 3 in socket 1, 20 CPUs each.
+        KernelTree{"four_nodes_by_distance.boot", "40,40", {{20, 0}, {40, 1}, {79, 1}}},
+        KernelTree{"four_nodes_by_distance.after", "40", {}},  // SMT off
+        // Nodes 0 and 1 of 40 CPUs, node 2 of memory alone.
+        KernelTree{"memory_only_node.boot", "40,40", {{39, 0}, {40, 1}}},
+        KernelTree{"memory_only_node.after", "40,39", {{41, 1}}},  // CPU 40 offline
+        KernelTree{"node_of_80.boot", "64,16", {{63, 0}, {64, 1}}},
+        KernelTree{"node_of_80.after", "40", {}}),
+    [](const testing::TestParamInfo<KernelTree>& p) {
+        std::string name = p.param.capture;
+        std::replace(name.begin(), name.end(), '.', '_');
+        return name;
+    });
 
 }  // namespace
 }  // namespace procgroups
