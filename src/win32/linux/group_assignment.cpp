@@ -257,25 +257,29 @@ private:
 };
 
 // Pieces that weigh the same in a trade with any piece of another group: of
-// one node and one size, in groups of the same make-up (the node and size of
-// each of their pieces). A trade is weighed with the earliest piece of each
-// class alone; where one piece of a class finds no trade, the others find
-// none either, and look for none until a trade is made.
+// one node and one size, in one group, or in groups of the same make-up (the
+// node and size of each of their pieces). A trade is weighed with the earliest
+// piece of each class alone; where one piece of a class finds no trade, the
+// others find none either, and look for none until a trade is made.
+//
+// A group whose make-up no other group has is a class key of its own, which a
+// trade changes for the traded pieces alone; only groups that share a make-up
+// (or stop sharing one) have every piece filed anew.
 class PieceClasses {
 public:
-    PieceClasses(const std::vector<Piece>& pieces, const std::vector<std::size_t>& order, const GroupCosts& costs)
-        : pieces_(pieces), costs_(costs), rank_of_(pieces.size()), slot_of_piece_(pieces.size()) {
+    PieceClasses(const std::vector<Piece>& pieces, const std::vector<std::size_t>& order, const GroupCosts& costs,
+                 std::size_t groups)
+        : pieces_(pieces), costs_(costs), groups_(static_cast<GroupIndex>(groups)), rank_of_(pieces.size()),
+          key_of_piece_(pieces.size()), slot_of_piece_(pieces.size()), make_up_of_group_(groups) {
         for (std::size_t rank = 0; rank < order.size(); ++rank) {
             rank_of_[order[rank]] = rank;
         }
-        std::vector<bool> filed(pieces.size(), false);
+        for (GroupIndex group = 0; group < groups_; ++group) {
+            make_up_of_group_[group] = make_up_id(group);
+            groups_of_make_up_[make_up_of_group_[group]].insert(group);
+        }
         for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
-            if (!filed[piece]) {
-                file_group(costs.group_of(piece));
-                for (const std::size_t member : costs.members(costs.group_of(piece))) {
-                    filed[member] = true;
-                }
-            }
+            file(piece, key_of(piece));
         }
     }
 
@@ -301,27 +305,34 @@ public:
         classes_[slot_of_piece_[piece]].untraded_after = trades;
     }
 
-    // Takes the group's pieces out before a trade changes its make-up, and files them again after.
-    void unfile_group(GroupIndex group) {
-        for (const std::size_t piece : costs_.members(group)) {
-            const std::size_t slot = slot_of_piece_[piece];
-            classes_[slot].ranks.erase(rank_of_[piece]);
-            if (classes_[slot].ranks.empty()) {
-                slot_of_.erase(classes_[slot].key);
-                free_slots_.push_back(slot);
+    // Files anew the pieces whose class a trade between the two groups changed.
+    void after_trade(GroupIndex group_a, GroupIndex group_b) {
+        std::vector<GroupIndex> changed{group_a, group_b};
+        for (const GroupIndex group : {group_a, group_b}) {
+            const std::uint32_t before = make_up_of_group_[group];
+            const std::uint32_t after = make_up_id(group);
+            if (before == after) {
+                continue;
+            }
+            make_up_of_group_[group] = after;
+            std::set<GroupIndex>& left = groups_of_make_up_[before];
+            left.erase(group);
+            if (left.size() == 1) {
+                changed.push_back(*left.begin());  // no longer shares its make-up
+            }
+            std::set<GroupIndex>& joined = groups_of_make_up_[after];
+            joined.insert(group);
+            if (joined.size() == 2) {
+                changed.push_back(*joined.begin() == group ? *joined.rbegin() : *joined.begin());  // now shares it
             }
         }
-    }
-    void file_group(GroupIndex group) {
-        const std::uint32_t make_up = make_up_of(group);
-        for (const std::size_t piece : costs_.members(group)) {
-            const Key key{make_up, pieces_[piece].node, pieces_[piece].size};
-            const auto [found, added] = slot_of_.try_emplace(key, 0);
-            if (added) {
-                found->second = take_slot(key);
+        for (const GroupIndex group : changed) {
+            for (const std::size_t piece : costs_.members(group)) {
+                if (const Key key = key_of(piece); key != key_of_piece_[piece]) {
+                    unfile(piece);
+                    file(piece, key);
+                }
             }
-            slot_of_piece_[piece] = found->second;
-            classes_[found->second].ranks.insert(rank_of_[piece]);
         }
     }
 
@@ -329,38 +340,72 @@ private:
     static constexpr std::size_t kNoTradeCount = ~std::size_t{0};
 
     using MakeUp = std::vector<std::pair<std::uint32_t, DWORD>>;
-    using Key = std::tuple<std::uint32_t, std::uint32_t, DWORD>;  // make-up, node, size
+    // A group of its own make-up, or groups - 1 + a shared make-up's id; node; size.
+    using Key = std::tuple<std::uint32_t, std::uint32_t, DWORD>;
     struct PieceClass {
-        Key key;
         std::set<std::size_t> ranks;  // of its pieces, so that its earliest is at hand; empty in a free slot
         std::size_t untraded_after = kNoTradeCount;  // the trade count at which one of them found no trade
     };
 
-    [[nodiscard]] std::size_t take_slot(const Key& key) {
-        if (free_slots_.empty()) {
-            classes_.push_back({key, {}});
-            return classes_.size() - 1;
-        }
-        const std::size_t slot = free_slots_.back();
-        free_slots_.pop_back();
-        classes_[slot] = {key, {}};
-        return slot;
-    }
-
-    [[nodiscard]] std::uint32_t make_up_of(GroupIndex group) {
+    [[nodiscard]] std::uint32_t make_up_id(GroupIndex group) {
         MakeUp make_up;
         for (const std::size_t piece : costs_.members(group)) {
             make_up.emplace_back(pieces_[piece].node, pieces_[piece].size);
         }
         std::sort(make_up.begin(), make_up.end());
-        return make_ups_.try_emplace(std::move(make_up), static_cast<std::uint32_t>(make_ups_.size())).first->second;
+        const auto [found, added] = make_ups_.try_emplace(std::move(make_up), static_cast<std::uint32_t>(make_ups_.size()));
+        if (added) {
+            groups_of_make_up_.emplace_back();
+        }
+        return found->second;
+    }
+
+    [[nodiscard]] Key key_of(std::size_t piece) const {
+        const GroupIndex group = costs_.group_of(piece);
+        const std::uint32_t make_up = make_up_of_group_[group];
+        const std::uint32_t owner = groups_of_make_up_[make_up].size() > 1 ? groups_ + make_up : group;
+        return {owner, pieces_[piece].node, pieces_[piece].size};
+    }
+
+    void file(std::size_t piece, const Key& key) {
+        const auto [found, added] = slot_of_.try_emplace(key, 0);
+        if (added) {
+            found->second = take_slot();
+        }
+        key_of_piece_[piece] = key;
+        slot_of_piece_[piece] = found->second;
+        classes_[found->second].ranks.insert(rank_of_[piece]);
+    }
+
+    void unfile(std::size_t piece) {
+        const std::size_t slot = slot_of_piece_[piece];
+        classes_[slot].ranks.erase(rank_of_[piece]);
+        if (classes_[slot].ranks.empty()) {
+            slot_of_.erase(key_of_piece_[piece]);
+            free_slots_.push_back(slot);
+        }
+    }
+
+    [[nodiscard]] std::size_t take_slot() {
+        if (free_slots_.empty()) {
+            classes_.emplace_back();
+            return classes_.size() - 1;
+        }
+        const std::size_t slot = free_slots_.back();
+        free_slots_.pop_back();
+        classes_[slot] = {};
+        return slot;
     }
 
     const std::vector<Piece>& pieces_;
     const GroupCosts& costs_;
+    GroupIndex groups_;
     std::vector<std::size_t> rank_of_;  // place of each piece in size order
+    std::vector<Key> key_of_piece_;
     std::vector<std::size_t> slot_of_piece_;
+    std::vector<std::uint32_t> make_up_of_group_;
     std::map<MakeUp, std::uint32_t> make_ups_;
+    std::vector<std::set<GroupIndex>> groups_of_make_up_;
     std::map<Key, std::size_t> slot_of_;  // of each class in classes_
     std::vector<PieceClass> classes_;     // laid out in one run for the weighing, which reads them all
     std::vector<std::size_t> free_slots_;
@@ -374,7 +419,7 @@ class Trader {
 public:
     Trader(const std::vector<Piece>& pieces, const NodeDistances& distances, const std::vector<std::size_t>& order,
            std::vector<GroupIndex> group_of, std::size_t groups)
-        : order_(order), costs_(pieces, distances, std::move(group_of), groups), classes_(pieces, order, costs_) {}
+        : order_(order), costs_(pieces, distances, std::move(group_of), groups), classes_(pieces, order, costs_, groups) {}
 
     std::vector<GroupIndex> trade_while_closer() {
         std::size_t trades = 0;
@@ -428,11 +473,8 @@ private:
     void trade(std::size_t a, std::size_t b) {
         const GroupIndex group_a = costs_.group_of(a);
         const GroupIndex group_b = costs_.group_of(b);
-        classes_.unfile_group(group_a);
-        classes_.unfile_group(group_b);
         costs_.trade(a, b);
-        classes_.file_group(group_a);
-        classes_.file_group(group_b);
+        classes_.after_trade(group_a, group_b);
     }
 
     const std::vector<std::size_t>& order_;
