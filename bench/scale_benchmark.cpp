@@ -8,7 +8,7 @@
 
 #include "fixture_tree.hpp"
 #include "open_counter.hpp"
-#include "win32/linux/processor_groups.hpp"
+#include "linux_kernel32/processor_groups.hpp"
 
 namespace procgroups {
 namespace {

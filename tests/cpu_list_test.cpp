@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "win32/linux/cpu_set.hpp"
+#include "linux_topology/cpu_set.hpp"
 
 namespace procgroups {
 namespace {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "win32/linux/cpu_set.hpp"
+#include "linux_topology/cpu_set.hpp"
 
 namespace procgroups {
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "win32/linux/group_assignment.hpp"
+#include "group_rules/group_assignment.hpp"
 
 namespace procgroups {
 namespace {

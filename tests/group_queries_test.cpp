@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "fixture_tree.hpp"
-#include "win32/linux/group_queries.hpp"
+#include "linux_kernel32/group_queries.hpp"
 
 namespace procgroups {
 namespace {

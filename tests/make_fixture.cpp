@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fixture_tree.hpp"
-#include "win32/linux/cpu_set.hpp"
+#include "linux_topology/cpu_set.hpp"
 
 namespace procgroups {
 namespace {

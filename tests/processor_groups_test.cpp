@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "fixture_tree.hpp"
-#include "win32/linux/processor_groups.hpp"
+#include "linux_kernel32/processor_groups.hpp"
 
 namespace procgroups {
 namespace {

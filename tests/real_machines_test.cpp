@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "fixture_tree.hpp"
-#include "win32/linux/cpu_set.hpp"
-#include "win32/linux/processor_groups.hpp"
+#include "linux_topology/cpu_set.hpp"
+#include "linux_kernel32/processor_groups.hpp"
 
 namespace procgroups {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "output_writer.hpp"
-#include "report.hpp"
+#include "tool/output_writer.hpp"
+#include "tool/report.hpp"
 
 namespace procgroups {
 namespace {

@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 
 #include "fixture_tree.hpp"
-#include "win32/linux/processor_groups.hpp"
-#include "win32/linux/sysfs.hpp"
+#include "linux_kernel32/processor_groups.hpp"
+#include "linux_topology/sysfs.hpp"
 
 namespace procgroups {
 namespace {

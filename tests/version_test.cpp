@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "win32/linux/win32_subset.hpp"
+#include "linux_kernel32/win32_subset.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "win32/linux/processor_groups.hpp"
+#include "linux_kernel32/processor_groups.hpp"
 
 namespace {
 

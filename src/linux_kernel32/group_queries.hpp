@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "win32/linux/processor_groups.hpp"
-#include "win32/linux/win32_subset.hpp"
+#include "linux_kernel32/processor_groups.hpp"
+#include "linux_kernel32/win32_subset.hpp"
 
 namespace procgroups {
 

@@ -1,4 +1,4 @@
-#include "win32/linux/win32_error.hpp"
+#include "linux_kernel32/win32_error.hpp"
 
 #include <cerrno>
 

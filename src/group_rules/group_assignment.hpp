@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "win32/linux/win32_subset.hpp"
+#include "linux_kernel32/win32_subset.hpp"
 
 namespace procgroups {
 

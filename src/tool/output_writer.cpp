@@ -1,4 +1,4 @@
-#include "output_writer.hpp"
+#include "tool/output_writer.hpp"
 
 #include <cerrno>
 #include <cstdarg>

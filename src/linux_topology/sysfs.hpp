@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "win32/linux/cpu_set.hpp"
-#include "win32/linux/win32_error.hpp"
-#include "win32/linux/win32_subset.hpp"
+#include "linux_topology/cpu_set.hpp"
+#include "linux_kernel32/win32_error.hpp"
+#include "linux_kernel32/win32_subset.hpp"
 
 namespace procgroups {
 

@@ -5,5 +5,5 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "win32/linux/win32_subset.hpp"
+#include "linux_kernel32/win32_subset.hpp"
 #endif

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "win32/win32.hpp"
+#include "tool/win32.hpp"
 
 namespace procgroups {
 

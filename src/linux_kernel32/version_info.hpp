@@ -1,6 +1,6 @@
 #pragma once
 
-#include "win32/linux/win32_subset.hpp"
+#include "linux_kernel32/win32_subset.hpp"
 
 namespace procgroups {
 

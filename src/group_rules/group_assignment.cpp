@@ -1,4 +1,4 @@
-#include "win32/linux/group_assignment.hpp"
+#include "group_rules/group_assignment.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output_writer.hpp"
-#include "system_queries.hpp"
+#include "tool/output_writer.hpp"
+#include "tool/system_queries.hpp"
 
 namespace procgroups {
 

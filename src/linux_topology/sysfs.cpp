@@ -1,4 +1,4 @@
-#include "win32/linux/sysfs.hpp"
+#include "linux_topology/sysfs.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "win32/linux/group_queries.hpp"
+#include "linux_kernel32/group_queries.hpp"
 
 #include <sched.h>
 
@@ -7,8 +7,8 @@
 #include <memory>
 #include <new>
 
-#include "win32/linux/cpu_set.hpp"
-#include "win32/linux/win32_error.hpp"
+#include "linux_topology/cpu_set.hpp"
+#include "linux_kernel32/win32_error.hpp"
 
 namespace procgroups {
 

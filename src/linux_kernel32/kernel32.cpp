@@ -1,10 +1,10 @@
 // The Win32 functions the tool calls, as kernel32 exports them: each a thin
 // adapter over the code that answers it from Linux.
-#include "win32/linux/group_queries.hpp"
-#include "win32/linux/processor_groups.hpp"
-#include "win32/linux/version_info.hpp"
-#include "win32/linux/win32_error.hpp"
-#include "win32/linux/win32_subset.hpp"
+#include "linux_kernel32/group_queries.hpp"
+#include "linux_kernel32/processor_groups.hpp"
+#include "linux_kernel32/version_info.hpp"
+#include "linux_kernel32/win32_error.hpp"
+#include "linux_kernel32/win32_subset.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "win32/linux/node_distances.hpp"
+#include "linux_topology/node_distances.hpp"
 
 #include <algorithm>
 #include <limits>

@@ -1,9 +1,9 @@
-#include "win32/linux/cores.hpp"
+#include "linux_topology/cores.hpp"
 
 #include <algorithm>
 #include <limits>
 
-#include "win32/linux/group_assignment.hpp"
+#include "group_rules/group_assignment.hpp"
 
 namespace procgroups {
 

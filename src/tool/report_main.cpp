@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output_writer.hpp"
-#include "report.hpp"
-#include "system_queries.hpp"
+#include "tool/output_writer.hpp"
+#include "tool/report.hpp"
+#include "tool/system_queries.hpp"
 
 // Arguments are accepted and ignored.
 int main() {

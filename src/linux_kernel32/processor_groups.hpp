@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "win32/linux/group_assignment.hpp"
-#include "win32/linux/win32_subset.hpp"
+#include "group_rules/group_assignment.hpp"
+#include "linux_kernel32/win32_subset.hpp"
 
 namespace procgroups {
 

@@ -1,4 +1,4 @@
-#include "report.hpp"
+#include "tool/report.hpp"
 
 namespace procgroups {
 

@@ -1,11 +1,11 @@
-#include "win32/linux/processor_groups.hpp"
+#include "linux_kernel32/processor_groups.hpp"
 
 #include <new>
 
-#include "win32/linux/cores.hpp"
-#include "win32/linux/cpu_set.hpp"
-#include "win32/linux/node_distances.hpp"
-#include "win32/linux/sysfs.hpp"
+#include "linux_topology/cores.hpp"
+#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/node_distances.hpp"
+#include "linux_topology/sysfs.hpp"
 
 namespace procgroups {
 

@@ -1,6 +1,6 @@
-#include "win32/linux/version_info.hpp"
+#include "linux_kernel32/version_info.hpp"
 
-#include "win32/linux/win32_error.hpp"
+#include "linux_kernel32/win32_error.hpp"
 
 namespace procgroups {
 

@@ -4,8 +4,8 @@
 #include <tuple>
 #include <vector>
 
-#include "win32/linux/cpu_set.hpp"
-#include "win32/linux/sysfs.hpp"
+#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/sysfs.hpp"
 
 namespace procgroups {
 

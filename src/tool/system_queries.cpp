@@ -1,4 +1,4 @@
-#include "system_queries.hpp"
+#include "tool/system_queries.hpp"
 
 namespace procgroups {
 

@@ -1,4 +1,4 @@
-#include "win32/linux/cpu_set.hpp"
+#include "linux_topology/cpu_set.hpp"
 
 #include <algorithm>
 #include <bit>
