@@ -20,7 +20,7 @@ using Groups = std::vector<std::size_t>;
 // Largest first, each later piece into the group of fewest pieces with room.
 Groups plain_spread(const std::vector<Piece>& pieces, const std::vector<std::size_t>& order, std::size_t count) {
     Groups group_of(pieces.size());
-    std::vector<DWORD> used(count, 0);
+    std::vector<std::uint32_t> used(count, 0);
     std::vector<std::size_t> members(count, 0);
     for (std::size_t rank = 0; rank < order.size(); ++rank) {
         const std::size_t piece = order[rank];
@@ -52,8 +52,8 @@ std::uint64_t plain_cost(const std::vector<Piece>& pieces, const NodeDistances& 
     return cost;
 }
 
-DWORD plain_used(const std::vector<Piece>& pieces, const Groups& group_of, std::size_t group) {
-    DWORD used = 0;
+std::uint32_t plain_used(const std::vector<Piece>& pieces, const Groups& group_of, std::size_t group) {
+    std::uint32_t used = 0;
     for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
         used += group_of[piece] == group ? pieces[piece].size : 0;
     }
@@ -95,13 +95,13 @@ void plain_trades(const std::vector<Piece>& pieces, const NodeDistances& distanc
     }
 }
 
-std::vector<WORD> plain_assign(const std::vector<Piece>& pieces, const NodeDistances& distances) {
+std::vector<GroupNumber> plain_assign(const std::vector<Piece>& pieces, const NodeDistances& distances) {
     std::vector<std::size_t> order(pieces.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     Groups group_of;
     const bool one_node = std::all_of(pieces.begin(), pieces.end(), [&](const Piece& p) { return p.node == pieces[0].node; });
     if (one_node) {  // first fit, in cut order
-        std::vector<DWORD> used;
+        std::vector<std::uint32_t> used;
         for (const Piece& piece : pieces) {
             std::size_t group = 0;
             while (group < used.size() && used[group] + piece.size > kMaxGroupSize) {
@@ -118,11 +118,11 @@ std::vector<WORD> plain_assign(const std::vector<Piece>& pieces, const NodeDista
         }
         plain_trades(pieces, distances, order, group_of);
     }
-    std::vector<WORD> numbered;
+    std::vector<GroupNumber> numbered;
     std::vector<std::size_t> met;
     for (const std::size_t group : group_of) {
         const auto at = std::find(met.begin(), met.end(), group);
-        numbered.push_back(static_cast<WORD>(at - met.begin()));
+        numbered.push_back(static_cast<GroupNumber>(at - met.begin()));
         if (at == met.end()) {
             met.push_back(group);
         }
@@ -132,7 +132,7 @@ std::vector<WORD> plain_assign(const std::vector<Piece>& pieces, const NodeDista
 
 struct RandomMachines {
     const char* name;
-    std::vector<DWORD> sizes;  // a piece's size is one of these
+    std::vector<std::uint32_t> sizes;  // a piece's size is one of these
     std::uint32_t max_nodes;
     std::uint32_t max_pieces_per_node;
     enum { kNone, kSymmetric, kOneWay } distances;
@@ -151,7 +151,7 @@ TEST_P(AgainstThePlainRule, GivesTheSameGroups) {
         const auto nodes = static_cast<std::uint32_t>(2 + below(kind.max_nodes - 1));
         std::vector<Piece> pieces;
         for (std::uint32_t node = 0; node < nodes; ++node) {
-            const DWORD size = kind.sizes[below(kind.sizes.size())];  // a node's cuts are mostly alike
+            const std::uint32_t size = kind.sizes[below(kind.sizes.size())];  // a node's cuts are mostly alike
             for (std::uint64_t piece = below(kind.max_pieces_per_node) + 1; piece > 0; --piece) {
                 pieces.push_back({node, piece == 1 ? kind.sizes[below(kind.sizes.size())] : size});
             }

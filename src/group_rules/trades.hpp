@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "group_rules/fewest_groups.hpp"
+#include "group_rules/group_assignment.hpp"
+
+namespace procgroups {
+
+// Trades pieces between the spread's groups while that brings nodes closer
+// together; `order` is the pieces' size order, largest first. Returns the
+// group of each piece.
+[[nodiscard]] std::vector<GroupIndex> trade_while_closer(const std::vector<Piece>& pieces, const NodeDistances& distances,
+                                                         const std::vector<std::size_t>& order, Spread spread);
+
+}  // namespace procgroups
