@@ -16,6 +16,7 @@
 
 #include "fixture_tree.hpp"
 #include "linux_kernel32/processor_groups.hpp"
+#include "linux_kernel32/win32_error.hpp"
 #include "linux_topology/sysfs.hpp"
 
 namespace procgroups {
@@ -42,7 +43,8 @@ TEST(SysfsTest, MapsEachErrnoToItsWin32Code) {
     } cases[] = {{ENOENT, ERROR_FILE_NOT_FOUND},       {ENOTDIR, ERROR_PATH_NOT_FOUND},
                  {EMFILE, ERROR_TOO_MANY_OPEN_FILES},  {ENFILE, ERROR_TOO_MANY_OPEN_FILES},
                  {EACCES, ERROR_ACCESS_DENIED},        {EPERM, ERROR_ACCESS_DENIED},
-                 {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},    {EIO, ERROR_GEN_FAILURE}};
+                 {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},    {EIO, ERROR_GEN_FAILURE},
+                 {kDamaged, ERROR_INVALID_DATA}};
     for (const auto& c : cases) {
         EXPECT_EQ(win32_error_from_errno(c.error), c.win32) << "errno " << c.error;
     }
@@ -134,7 +136,7 @@ TEST(SysfsTest, ReadsAListServedAPageAtATimeWhole) {
         for (std::size_t read = 0; read < std::size(reads); ++read) {
             const SysfsTree sysfs(tree.root().c_str(), reads[read]);
             CpuSet cpus;
-            ASSERT_EQ(sysfs.read_cpu_list("node/node0/cpulist", cpus), 0U) << "read " << read;
+            ASSERT_EQ(sysfs.read_cpu_list("node/node0/cpulist", cpus), kTopologyRead) << "read " << read;
             EXPECT_EQ(cpus.count(), count) << "read " << read;
         }
     }

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "linux_topology/topology_error.hpp"
+
 namespace procgroups {
 
 namespace {
@@ -24,6 +26,8 @@ DWORD win32_error_from_errno(int error) {
         return ERROR_ACCESS_DENIED;
     case ENOMEM:
         return ERROR_NOT_ENOUGH_MEMORY;
+    case kDamaged:
+        return ERROR_INVALID_DATA;
     default:
         return ERROR_GEN_FAILURE;
     }

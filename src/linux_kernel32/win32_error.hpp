@@ -6,7 +6,8 @@ namespace procgroups {
 
 inline constexpr DWORD kNoError = 0;
 
-// The Win32 code that stands for a failed system call's errno.
+// The Win32 code that stands for a failed system call's errno, or for a
+// topology the kernel would never write (kDamaged).
 [[nodiscard]] DWORD win32_error_from_errno(int error);
 
 // The calling thread's last-error value, behind GetLastError and SetLastError.

@@ -24,10 +24,10 @@ RelativePath topology_file(std::uint32_t cpu, std::string_view file) {
 // Reads a CPU list file of the topology, trying its older name where the
 // kernel lacks the newer one.
 template <typename TakeRange>
-DWORD read_topology_list(const SysfsTree& tree, std::uint32_t cpu, const char* file, const char* older_file,
+TopologyError read_topology_list(const SysfsTree& tree, std::uint32_t cpu, const char* file, const char* older_file,
                          TakeRange take_range) {
-    const DWORD error = tree.read_cpu_ranges(topology_file(cpu, file).c_str(), take_range);
-    if (error != ERROR_FILE_NOT_FOUND || older_file == nullptr) {
+    const TopologyError error = tree.read_cpu_ranges(topology_file(cpu, file).c_str(), take_range);
+    if (error != ENOENT || older_file == nullptr) {
         return error;
     }
     return tree.read_cpu_ranges(topology_file(cpu, older_file).c_str(), take_range);
@@ -35,11 +35,11 @@ DWORD read_topology_list(const SysfsTree& tree, std::uint32_t cpu, const char* f
 
 }  // namespace
 
-DWORD CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
+TopologyError CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
     CpuSet unassigned = node_cpus;
-    DWORD error = kNoError;
+    TopologyError error = kTopologyRead;
     node_cpus.for_each([&](std::uint32_t cpu) {
-        if (error != kNoError || !unassigned.contains(cpu)) {
+        if (error != kTopologyRead || !unassigned.contains(cpu)) {
             return;  // a sibling of a core already read
         }
         Core core;
@@ -56,7 +56,7 @@ DWORD CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
 
 // Takes the CPU and its siblings still unassigned in the node. A core lists
 // itself and at most 64 threads, so each core's work is bounded by the file.
-DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus) {
+TopologyError CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus) {
     core.first_cpu = cpu;
     core.package = core.die = kUnknownId;
     core.first_index = cpus.size();
@@ -64,9 +64,9 @@ DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, s
     unassigned.remove(cpu);
     cpus.push_back(cpu);
     if (listed_ && !with_folder_.contains(cpu)) {
-        return kNoError;  // a kernel without topology: a core of its own
+        return kTopologyRead;  // a kernel without topology: a core of its own
     }
-    DWORD listed = 0;
+    std::uint32_t listed = 0;
     bool lists_itself = false;
     const auto take_siblings = [&](std::uint32_t first, std::uint32_t last) {
         listed += last - first + 1;
@@ -83,28 +83,28 @@ DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, s
         }
         return true;
     };
-    const DWORD error = read_topology_list(tree_, cpu, "core_cpus_list", "thread_siblings_list", take_siblings);
-    if (error == ERROR_FILE_NOT_FOUND) {
+    const TopologyError error = read_topology_list(tree_, cpu, "core_cpus_list", "thread_siblings_list", take_siblings);
+    if (error == ENOENT) {
         // No topology: a core of its own. One listing of cpu/ then spares the
         // other CPUs their failed opens, however many cpu/online claims.
         if (!listed_) {
             listed_ = true;
             return tree_.list_cpu_folders(with_folder_);
         }
-        return kNoError;
+        return kTopologyRead;
     }
-    if (error != kNoError) {
+    if (error != kTopologyRead) {
         return error;
     }
     if (!lists_itself) {
-        return ERROR_INVALID_DATA;
+        return kDamaged;
     }
     // A machine that does not report a level counts it as id 0.
-    if (const DWORD id_error = tree_.read_topology_id(topology_file(cpu, "core_id").c_str(), core.core_id);
-        id_error != kNoError && id_error != ERROR_FILE_NOT_FOUND) {
+    if (const TopologyError id_error = tree_.read_topology_id(topology_file(cpu, "core_id").c_str(), core.core_id);
+        id_error != kTopologyRead && id_error != ENOENT) {
         return id_error;
     }
-    if (const DWORD package_error = read_level_id(cpu, package_, core.package); package_error != kNoError) {
+    if (const TopologyError package_error = read_level_id(cpu, package_, core.package); package_error != kTopologyRead) {
         return package_error;
     }
     return read_level_id(cpu, die_, core.die);
@@ -116,41 +116,41 @@ DWORD CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, s
 // gets kUnknownId, settled once the node is read. The kernel takes CPUs
 // offline one at a time, so a second CPU without it, where none had it, is a
 // kernel that does not report the level: it is not looked for again.
-DWORD CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) {
+TopologyError CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) {
     if (level.known.contains(cpu)) {
         id = level.id_of_cpu[cpu];
-        return kNoError;
+        return kTopologyRead;
     }
     if (level.unreported) {
-        return kNoError;
+        return kTopologyRead;
     }
-    const DWORD id_error = tree_.read_topology_id(topology_file(cpu, level.id_file).c_str(), id);
-    if (id_error == ERROR_FILE_NOT_FOUND) {
+    const TopologyError id_error = tree_.read_topology_id(topology_file(cpu, level.id_file).c_str(), id);
+    if (id_error == ENOENT) {
         id = kUnknownId;
         level.unreported = !level.seen && ++level.lacking == 2;
-        return kNoError;
+        return kTopologyRead;
     }
-    if (id_error != kNoError) {
+    if (id_error != kTopologyRead) {
         return id_error;
     }
     level.seen = true;
     if (level.unlisted) {
-        return kNoError;
+        return kTopologyRead;
     }
     CpuSet members;
-    const DWORD error = read_topology_list(tree_, cpu, level.list_file, level.older_list_file, adding_to(members));
-    level.unlisted = error == ERROR_FILE_NOT_FOUND;
-    if (error != kNoError) {
-        return level.unlisted ? kNoError : error;
+    const TopologyError error = read_topology_list(tree_, cpu, level.list_file, level.older_list_file, adding_to(members));
+    level.unlisted = error == ENOENT;
+    if (error != kTopologyRead) {
+        return level.unlisted ? kTopologyRead : error;
     }
     if (!members.contains(cpu)) {
-        return ERROR_INVALID_DATA;
+        return kDamaged;
     }
     members.remove_all(level.known);
     level.known.add_all(members);
     level.id_of_cpu.resize(std::max<std::size_t>(level.id_of_cpu.size(), members.capacity()));
     members.for_each([&level, id](std::uint32_t member) { level.id_of_cpu[member] = id; });
-    return kNoError;
+    return kTopologyRead;
 }
 
 // An id a CPU lacked: given by a list read after it, 0 where the machine

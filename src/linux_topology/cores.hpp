@@ -37,7 +37,7 @@ public:
     explicit CoreReader(const SysfsTree& tree) : tree_(tree) {}
 
     // The node's cores in order of package, die, core id and first CPU.
-    [[nodiscard]] DWORD read_node(const CpuSet& node_cpus, NodeCores& node);
+    [[nodiscard]] TopologyError read_node(const CpuSet& node_cpus, NodeCores& node);
 
 private:
     // A level of the topology above the core that the kernel lists whole.
@@ -53,8 +53,8 @@ private:
         int lacking = 0;          // CPUs read that have not
     };
 
-    [[nodiscard]] DWORD read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus);
-    [[nodiscard]] DWORD read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id);
+    [[nodiscard]] TopologyError read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus);
+    [[nodiscard]] TopologyError read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id);
     static void settle_unknown_id(const Level& level, std::uint32_t cpu, std::int64_t& id);
 
     const SysfsTree& tree_;

@@ -41,20 +41,20 @@ bool is_not_regular(int fd) {
     return ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode);
 }
 
-// The Win32 code for a file below the root that could not be opened or read.
-// Where the tool reads a file sysfs has a regular file: a folder, a socket, a
-// device without a driver, a link that loops or a FIFO without data there is
-// damage to the tree, not a failure of the system.
-DWORD file_error_from_errno(int error) {
+// Why a file below the root could not be opened or read. Where the tool reads
+// a file sysfs has a regular file: a folder, a socket, a device without a
+// driver, a link that loops or a FIFO without data there is damage to the
+// tree, not a failure of the system.
+TopologyError file_error(int error) {
     switch (error) {
     case EISDIR:
     case ENXIO:
     case ENODEV:
     case ELOOP:
     case EAGAIN:
-        return ERROR_INVALID_DATA;
+        return kDamaged;
     default:
-        return win32_error_from_errno(error);
+        return error;
     }
 }
 
@@ -63,7 +63,7 @@ DWORD file_error_from_errno(int error) {
 SysfsTree::SysfsTree(const char* root, ReadFunction read)
     : read_(read), root_fd_(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (root_fd_ < 0) {
-        open_error_ = win32_error_from_errno(errno);
+        open_error_ = errno;
     }
 }
 
@@ -107,11 +107,11 @@ int SysfsTree::open_below_root(const char* path, int flags) const {
     return fd;
 }
 
-DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
+TopologyError SysfsTree::read_file(const char* path, FileContent& content) const {
     // Without O_NONBLOCK a FIFO put in the tree would hold the tool forever.
     const int fd = open_below_root(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return file_error_from_errno(errno);
+        return file_error(errno);
     }
     closing_.add(fd);
     char* buffer = content.page.data();
@@ -120,7 +120,7 @@ DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
     for (;;) {
         if (capacity - filled < kReadSize) {
             if (capacity >= kMaxFileSize) {
-                return ERROR_INVALID_DATA;
+                return kDamaged;
             }
             if (buffer == content.page.data()) {
                 content.larger.assign(buffer, filled);
@@ -134,10 +134,10 @@ DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
             if (errno == EINTR) {
                 continue;
             }
-            return file_error_from_errno(errno);
+            return file_error(errno);
         }
         if (got == 0 && filled == 0 && is_not_regular(fd)) {
-            return ERROR_INVALID_DATA;
+            return kDamaged;
         }
         filled += static_cast<std::size_t>(got);
         if (static_cast<std::size_t>(got) + 1 < kReadSize) {
@@ -145,14 +145,14 @@ DWORD SysfsTree::read_file(const char* path, FileContent& content) const {
         }
     }
     content.text = std::string_view(buffer, filled);
-    return kNoError;
+    return kTopologyRead;
 }
 
-DWORD SysfsTree::read_cpu_list(const char* path, CpuSet& cpus) const {
+TopologyError SysfsTree::read_cpu_list(const char* path, CpuSet& cpus) const {
     return read_cpu_ranges(path, adding_to(cpus));
 }
 
-DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
+TopologyError SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
     id = 0;
     return read_line(path, [&id](std::string_view text) {
         const char* const end = text.data() + text.size();
@@ -162,21 +162,21 @@ DWORD SysfsTree::read_topology_id(const char* path, std::int64_t& id) const {
 }
 
 template <typename Visit>
-DWORD SysfsTree::list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
+TopologyError SysfsTree::list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
                                Visit visit) const {
     const FileDescriptor listing(open_below_root(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (listing.get() < 0) {
-        return win32_error_from_errno(errno);
+        return errno;
     }
     // getdents64 into a buffer of our own: opendir would reserve 32 KiB on the heap.
     alignas(dirent64) std::array<char, 4096> entries;
     for (;;) {
         const ssize_t got = ::getdents64(listing.get(), entries.data(), entries.size());
         if (got < 0) {
-            return win32_error_from_errno(errno);
+            return errno;
         }
         if (got == 0) {
-            return kNoError;
+            return kTopologyRead;
         }
         for (std::size_t offset = 0; offset < static_cast<std::size_t>(got);) {
             const auto* entry = reinterpret_cast<const dirent64*>(entries.data() + offset);
@@ -189,23 +189,23 @@ DWORD SysfsTree::list_numbered(const char* folder, std::string_view prefix, std:
             name.remove_prefix(prefix.size());
             std::uint32_t number = 0;
             if (!take_decimal(name, largest, number) || !name.empty()) {
-                return ERROR_INVALID_DATA;
+                return kDamaged;
             }
             visit(number);
         }
     }
 }
 
-DWORD SysfsTree::list_numa_nodes(std::vector<std::uint32_t>& nodes) const {
-    const DWORD error = list_numbered("node", "node", kMaxNodeNumber, [&nodes](std::uint32_t node) { nodes.push_back(node); });
-    if (error == ERROR_FILE_NOT_FOUND) {
-        return kNoError;
+TopologyError SysfsTree::list_numa_nodes(std::vector<NodeNumber>& nodes) const {
+    const TopologyError error = list_numbered("node", "node", kMaxNodeNumber, [&nodes](std::uint32_t node) { nodes.push_back(node); });
+    if (error == ENOENT) {
+        return kTopologyRead;
     }
     std::sort(nodes.begin(), nodes.end());
     return error;
 }
 
-DWORD SysfsTree::list_cpu_folders(CpuSet& cpus) const {
+TopologyError SysfsTree::list_cpu_folders(CpuSet& cpus) const {
     return list_numbered("cpu", "cpu", kMaxCpuNumber, [&cpus](std::uint32_t cpu) { cpus.add(cpu); });
 }
 

@@ -13,10 +13,14 @@
 #include <vector>
 
 #include "linux_topology/cpu_set.hpp"
-#include "linux_kernel32/win32_error.hpp"
-#include "linux_kernel32/win32_subset.hpp"
+#include "linux_topology/topology_error.hpp"
 
 namespace procgroups {
+
+// The K of a node/nodeK folder, and a folder's place among them in ascending
+// order: the column of a distance row.
+using NodeNumber = std::uint32_t;
+using NodeColumn = std::uint32_t;
 
 // A path below the sysfs root, built in place: the tool runs often enough that
 // its start-up should not touch the heap for a file name.
@@ -43,7 +47,7 @@ private:
 };
 
 // node/nodeK/`file`.
-[[nodiscard]] inline RelativePath node_file(std::uint32_t node, std::string_view file) {
+[[nodiscard]] inline RelativePath node_file(NodeNumber node, std::string_view file) {
     RelativePath path;
     path << "node/node" << node << "/" << file;
     return path;
@@ -83,47 +87,47 @@ public:
     SysfsTree& operator=(const SysfsTree&) = delete;
     ~SysfsTree();
 
-    // Why the root could not be opened; kNoError when it was.
-    [[nodiscard]] DWORD open_error() const { return open_error_; }
+    // Why the root could not be opened; kTopologyRead when it was.
+    [[nodiscard]] TopologyError open_error() const { return open_error_; }
 
-    // Reads a CPU list file; malformed content is ERROR_INVALID_DATA.
-    [[nodiscard]] DWORD read_cpu_list(const char* path, CpuSet& cpus) const;
+    // Reads a CPU list file; malformed content is kDamaged.
+    [[nodiscard]] TopologyError read_cpu_list(const char* path, CpuSet& cpus) const;
 
     // Reads a CPU list file range by range, as parse_cpu_ranges does; malformed
-    // content, or take_range refusing a range, is ERROR_INVALID_DATA.
+    // content, or take_range refusing a range, is kDamaged.
     template <typename TakeRange>
-    [[nodiscard]] DWORD read_cpu_ranges(const char* path, TakeRange take_range) const {
+    [[nodiscard]] TopologyError read_cpu_ranges(const char* path, TakeRange take_range) const {
         FileContent content;
-        if (const DWORD error = read_file(path, content); error != kNoError) {
+        if (const TopologyError error = read_file(path, content); error != kTopologyRead) {
             return error;
         }
-        return parse_cpu_ranges(content.text, take_range) ? kNoError : ERROR_INVALID_DATA;
+        return parse_cpu_ranges(content.text, take_range) ? kTopologyRead : kDamaged;
     }
 
     // Reads a topology id such as core_id.
-    [[nodiscard]] DWORD read_topology_id(const char* path, std::int64_t& id) const;
+    [[nodiscard]] TopologyError read_topology_id(const char* path, std::int64_t& id) const;
 
     // Hands parse(line) the text of a one-line attribute without its line
-    // end; parse returning false is ERROR_INVALID_DATA.
+    // end; parse returning false is kDamaged.
     template <typename Parse>
-    [[nodiscard]] DWORD read_line(const char* path, Parse parse) const {
+    [[nodiscard]] TopologyError read_line(const char* path, Parse parse) const {
         FileContent content;
-        if (const DWORD error = read_file(path, content); error != kNoError) {
+        if (const TopologyError error = read_file(path, content); error != kTopologyRead) {
             return error;
         }
         std::string_view line = content.text;
         if (!line.empty() && line.back() == '\n') {
             line.remove_suffix(1);
         }
-        return parse(line) ? kNoError : ERROR_INVALID_DATA;
+        return parse(line) ? kTopologyRead : kDamaged;
     }
 
     // The numbers K of the node/nodeK folders, ascending. No node folder is a
     // kernel built without NUMA: no nodes, and no error.
-    [[nodiscard]] DWORD list_numa_nodes(std::vector<std::uint32_t>& nodes) const;
+    [[nodiscard]] TopologyError list_numa_nodes(std::vector<NodeNumber>& nodes) const;
 
     // The CPUs N that have a cpu/cpuN folder.
-    [[nodiscard]] DWORD list_cpu_folders(CpuSet& cpus) const;
+    [[nodiscard]] TopologyError list_cpu_folders(CpuSet& cpus) const;
 
 private:
     // What each read asks for. The kernel serves an attribute at most a page per
@@ -147,18 +151,18 @@ private:
     // openat below the root; where the files held for closing use up the
     // descriptors, they are closed and the open tried once more.
     [[nodiscard]] int open_below_root(const char* path, int flags) const;
-    [[nodiscard]] DWORD read_file(const char* path, FileContent& content) const;
+    [[nodiscard]] TopologyError read_file(const char* path, FileContent& content) const;
 
     // Hands visit(N) the number of every entry `prefix`N in the folder; a name
     // of that form that the kernel would never write, or N over `largest`, is damage.
     template <typename Visit>
-    [[nodiscard]] DWORD list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
+    [[nodiscard]] TopologyError list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
                                       Visit visit) const;
 
     ReadFunction read_;
     mutable ClosingBatch closing_;
     int root_fd_ = -1;
-    DWORD open_error_ = kNoError;
+    TopologyError open_error_ = kTopologyRead;
 };
 
 }  // namespace procgroups

@@ -1,0 +1,115 @@
+#include "linux_topology/machine_pieces.hpp"
+
+#include "linux_topology/cores.hpp"
+#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/node_distances.hpp"
+#include "linux_topology/sysfs.hpp"
+
+namespace procgroups {
+
+namespace {
+
+class PieceReader {
+public:
+    PieceReader(const char* sysfs_root, MachinePieces& machine) : tree_(sysfs_root), machine_(machine) {}
+
+    TopologyError read() {
+        if (tree_.open_error() != kTopologyRead) {
+            return tree_.open_error();
+        }
+        // The online CPUs that no node has taken yet.
+        CpuSet unplaced;
+        if (const TopologyError error = tree_.read_cpu_list("cpu/online", unplaced); error != kTopologyRead) {
+            return error;
+        }
+        if (unplaced.empty()) {
+            return kDamaged;  // the process itself runs on some CPU
+        }
+        machine_.online_count = unplaced.count();
+        machine_.cpu_capacity = unplaced.capacity();
+        if (const TopologyError error = tree_.list_numa_nodes(node_numbers_); error != kTopologyRead) {
+            return error;
+        }
+        if (machine_.online_count <= kMaxGroupSize) {
+            return read_as_one_piece(unplaced);
+        }
+        for (NodeColumn column = 0; column < node_numbers_.size(); ++column) {
+            CpuSet node_cpus;
+            const RelativePath cpulist = node_file(node_numbers_[column], "cpulist");
+            if (const TopologyError error = tree_.read_cpu_list(cpulist.c_str(), node_cpus); error != kTopologyRead) {
+                return error;
+            }
+            node_cpus.keep_only(unplaced);
+            unplaced.remove_all(node_cpus);
+            if (const TopologyError error = add_node(node_cpus, column); error != kTopologyRead) {
+                return error;
+            }
+        }
+        // Online CPUs that no node lists make a node of their own.
+        if (const TopologyError error = add_node(unplaced, kNoColumn); error != kTopologyRead) {
+            return error;
+        }
+        // Only a machine of more than 64 CPUs gets here: distances are read for it alone.
+        return read_node_distances(tree_, node_numbers_, columns_of_nodes_, machine_.distances);
+    }
+
+private:
+    // However the nodes lie, 64 CPUs or fewer make one group. Their lists are
+    // still read, as damage there is damage on any machine.
+    TopologyError read_as_one_piece(const CpuSet& online) {
+        for (const NodeNumber node : node_numbers_) {
+            const auto any_range = [](std::uint32_t /*first*/, std::uint32_t /*last*/) { return true; };
+            if (const TopologyError error = tree_.read_cpu_ranges(node_file(node, "cpulist").c_str(), any_range);
+                error != kTopologyRead) {
+                return error;
+            }
+        }
+        machine_.pieces.push_back({0, machine_.online_count});
+        online.for_each([this](std::uint32_t cpu) { machine_.piece_cpus.push_back(cpu); });
+        return kTopologyRead;
+    }
+
+    // Adds the node's CPUs as pieces: the whole node, or cuts of whole cores.
+    TopologyError add_node(const CpuSet& node_cpus, NodeColumn column) {
+        const std::uint32_t size = node_cpus.count();
+        if (size == 0) {
+            return kTopologyRead;
+        }
+        const auto node = static_cast<NodeIndex>(columns_of_nodes_.size());
+        columns_of_nodes_.push_back(column);
+        if (size <= kMaxGroupSize) {
+            machine_.pieces.push_back({node, size});
+            node_cpus.for_each([this](std::uint32_t cpu) { machine_.piece_cpus.push_back(cpu); });
+            return kTopologyRead;
+        }
+        NodeCores cores;
+        if (const TopologyError error = core_reader_.read_node(node_cpus, cores); error != kTopologyRead) {
+            return error;
+        }
+        // Deal the cores out in order; a piece closes when the next core would not fit.
+        machine_.pieces.push_back({node, 0});
+        for (const Core& core : cores.cores) {
+            if (machine_.pieces.back().size + core.size > kMaxGroupSize) {
+                machine_.pieces.push_back({node, 0});
+            }
+            machine_.pieces.back().size += core.size;
+            const auto first = cores.cpus.begin() + static_cast<std::ptrdiff_t>(core.first_index);
+            machine_.piece_cpus.insert(machine_.piece_cpus.end(), first, first + core.size);
+        }
+        return kTopologyRead;
+    }
+
+    SysfsTree tree_;
+    CoreReader core_reader_{tree_};
+    MachinePieces& machine_;
+    std::vector<NodeNumber> node_numbers_;  // of the node/nodeK folders, ascending: by node column
+    std::vector<NodeColumn> columns_of_nodes_;  // by node index; kNoColumn for the CPUs no node lists
+};
+
+}  // namespace
+
+TopologyError read_machine_pieces(const char* sysfs_root, MachinePieces& machine) {
+    return PieceReader(sysfs_root, machine).read();
+}
+
+}  // namespace procgroups
