@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/cpu_list.hpp"
 
 namespace procgroups {
 namespace {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/cpu_list.hpp"
 
 namespace procgroups {
 

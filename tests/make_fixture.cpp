@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fixture_tree.hpp"
-#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/cpu_list.hpp"
 
 namespace procgroups {
 namespace {

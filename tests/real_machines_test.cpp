@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "fixture_tree.hpp"
-#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/cpu_list.hpp"
 #include "linux_kernel32/processor_groups.hpp"
 
 namespace procgroups {

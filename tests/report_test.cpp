@@ -36,7 +36,7 @@ public:
                    : answer(0, ERROR_INVALID_PARAMETER);
     }
     int IsWindowsServer() const override { return script_.server; }
-    BOOL GetProcessGroupCount(USHORT& group_count) const override {
+    BOOL QueryProcessGroupAffinitySize(USHORT& group_count) const override {
         EXPECT_EQ(group_count, 0) << "the count must start at 0";
         group_count = script_.group_count;
         last_error_ = script_.count_error;

@@ -6,13 +6,12 @@ namespace {
 
 constexpr ULONGLONG kProductTypeEqual = ULONGLONG{VER_EQUAL} << 21;
 
-TEST(VerSetConditionMaskTest, EncodesAsWindowsDoes) {
+TEST(VerSetConditionMaskTest, EncodesTheProductTypeAsWindowsDoes) {
     EXPECT_EQ(VerSetConditionMask(0, VER_PRODUCT_TYPE, VER_EQUAL), kProductTypeEqual);
     EXPECT_EQ(VerSetConditionMask(0, VER_PRODUCT_TYPE, 9), kProductTypeEqual);  // condition & 7
     EXPECT_EQ(VerSetConditionMask(5, 0, VER_EQUAL), 5U);
     EXPECT_EQ(VerSetConditionMask(5, VER_PRODUCT_TYPE, 0), 5U);
-    EXPECT_EQ(VerSetConditionMask(0, 0x2, VER_GREATER_EQUAL), ULONGLONG{3} << 3);
-    EXPECT_EQ(VerSetConditionMask(0, VER_PRODUCT_TYPE | 0x1, VER_EQUAL), kProductTypeEqual);
+    EXPECT_EQ(VerSetConditionMask(0, 0x2, VER_GREATER_EQUAL), 0U);  // not a question it answers
 }
 
 struct VerifyCase {
@@ -27,15 +26,10 @@ TEST(VerifyVersionInfoWTest, ComparesTheProductTypeOfAWorkstation) {
     const VerifyCase cases[] = {
         {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, kProductTypeEqual, TRUE, 0},
         {3, VER_PRODUCT_TYPE, kProductTypeEqual, FALSE, ERROR_OLD_WIN_VERSION},  // a server
-        {3, VER_PRODUCT_TYPE, ULONGLONG{VER_LESS} << 21, TRUE, 0},
-        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{VER_GREATER} << 21, FALSE, ERROR_OLD_WIN_VERSION},
-        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{VER_GREATER_EQUAL} << 21, TRUE, 0},
-        {3, VER_PRODUCT_TYPE, ULONGLONG{VER_GREATER_EQUAL} << 21, FALSE, ERROR_OLD_WIN_VERSION},
-        {3, VER_PRODUCT_TYPE, ULONGLONG{VER_LESS_EQUAL} << 21, TRUE, 0},
         {VER_NT_WORKSTATION, 0, kProductTypeEqual, FALSE, ERROR_BAD_ARGUMENTS},
         {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, 0, FALSE, ERROR_BAD_ARGUMENTS},
-        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{6} << 21, FALSE, ERROR_BAD_ARGUMENTS},
-        {VER_NT_WORKSTATION, 0x2, ULONGLONG{VER_EQUAL} << 3, FALSE, ERROR_NOT_SUPPORTED},
+        {VER_NT_WORKSTATION, VER_PRODUCT_TYPE, ULONGLONG{VER_GREATER_EQUAL} << 21, FALSE, ERROR_BAD_ARGUMENTS},
+        {VER_NT_WORKSTATION, 0x2, ULONGLONG{VER_EQUAL} << 3, FALSE, ERROR_BAD_ARGUMENTS},
     };
     for (const VerifyCase& c : cases) {
         OSVERSIONINFOEXW version{};

@@ -4,8 +4,9 @@
 
 namespace procgroups {
 
-// VerSetConditionMask and VerifyVersionInfoW as Windows answers them, for a
-// system that reports itself as a workstation and compares the product type only.
+// VerSetConditionMask and VerifyVersionInfoW for the one question the tool
+// asks, as Windows answers it on a workstation: is the product type equal to
+// the one given. Any other request fails as Windows fails a bad one.
 [[nodiscard]] ULONGLONG set_condition_mask(ULONGLONG condition_mask, DWORD type_mask, BYTE condition);
 [[nodiscard]] BOOL verify_version_info(const OSVERSIONINFOEXW* version, DWORD type_mask, DWORDLONG condition_mask);
 

@@ -29,7 +29,6 @@ inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_DATA = 13;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
-inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_BAD_ARGUMENTS = 160;
@@ -39,10 +38,7 @@ inline constexpr DWORD ERROR_OLD_WIN_VERSION = 1150;
 inline constexpr BYTE VER_NT_WORKSTATION = 1;
 inline constexpr DWORD VER_PRODUCT_TYPE = 0x80;
 inline constexpr BYTE VER_EQUAL = 1;
-inline constexpr BYTE VER_GREATER = 2;
 inline constexpr BYTE VER_GREATER_EQUAL = 3;
-inline constexpr BYTE VER_LESS = 4;
-inline constexpr BYTE VER_LESS_EQUAL = 5;
 
 struct OSVERSIONINFOEXW {
     DWORD dwOSVersionInfoSize;

@@ -18,22 +18,6 @@ namespace {
 // largest written one by one is about 7 MiB); a larger file is not sysfs.
 constexpr std::size_t kMaxFileSize = std::size_t{16} << 20;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    [[nodiscard]] int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // A file that sysfs would never hold: it reads as nothing but is no empty
 // regular file (a FIFO without a writer, a device).
 bool is_not_regular(int fd) {
@@ -61,48 +45,17 @@ TopologyError file_error(int error) {
 }  // namespace
 
 SysfsTree::SysfsTree(const char* root, ReadFunction read)
-    : read_(read), root_fd_(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (root_fd_ < 0) {
+    : read_(read), root_(::open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (root_.get() < 0) {
         open_error_ = errno;
     }
 }
 
-SysfsTree::~SysfsTree() {
-    if (root_fd_ >= 0) {
-        ::close(root_fd_);
-    }
-}
-
-void ClosingBatch::add(int fd) {
-    if (count_ == fds_.size()) {
-        close_all();
-    }
-    fds_[count_++] = fd;
-}
-
-void ClosingBatch::close_all() {
-    std::sort(fds_.begin(), fds_.begin() + static_cast<std::ptrdiff_t>(count_));
-    for (std::size_t first = 0; first < count_;) {
-        std::size_t last = first;
-        while (last + 1 < count_ && fds_[last + 1] == fds_[last] + 1) {
-            ++last;
-        }
-        // Only descriptors of the batch are in the run. Kernels before 5.9 lack close_range.
-        if (::close_range(static_cast<unsigned>(fds_[first]), static_cast<unsigned>(fds_[last]), 0) != 0) {
-            for (std::size_t fd = first; fd <= last; ++fd) {
-                ::close(fds_[fd]);
-            }
-        }
-        first = last + 1;
-    }
-    count_ = 0;
-}
-
 int SysfsTree::open_below_root(const char* path, int flags) const {
-    int fd = ::openat(root_fd_, path, flags);
+    int fd = ::openat(root_.get(), path, flags);
     if (fd < 0 && (errno == EMFILE || errno == ENFILE) && !closing_.empty()) {
         closing_.close_all();  // the batch is holding the descriptors
-        fd = ::openat(root_fd_, path, flags);
+        fd = ::openat(root_.get(), path, flags);
     }
     return fd;
 }

@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/cpu_list.hpp"
+#include "linux_topology/descriptors.hpp"
 #include "linux_topology/topology_error.hpp"
 
 namespace procgroups {
@@ -59,25 +60,6 @@ inline constexpr std::uint32_t kMaxNodeNumber = 1023;
 // How a file's bytes are read: ::read, or a stand-in that a test controls.
 using ReadFunction = ssize_t (*)(int fd, void* buffer, std::size_t size);
 
-// The files a tree has read, closed together: one close_range for a run of
-// consecutive descriptors instead of a close each. On a big machine closing
-// would otherwise be a third of all the system calls the tool makes.
-class ClosingBatch {
-public:
-    ClosingBatch() = default;
-    ClosingBatch(const ClosingBatch&) = delete;
-    ClosingBatch& operator=(const ClosingBatch&) = delete;
-    ~ClosingBatch() { close_all(); }
-
-    void add(int fd);
-    [[nodiscard]] bool empty() const { return count_ == 0; }
-    void close_all();
-
-private:
-    std::array<int, 128> fds_{};  // far below the usual limit of 1,024 open files
-    std::size_t count_ = 0;
-};
-
 // A folder shaped like /sys/devices/system, opened once; every read is relative
 // to it, so that a test can hand over any tree.
 class SysfsTree {
@@ -85,7 +67,6 @@ public:
     explicit SysfsTree(const char* root, ReadFunction read = ::read);
     SysfsTree(const SysfsTree&) = delete;
     SysfsTree& operator=(const SysfsTree&) = delete;
-    ~SysfsTree();
 
     // Why the root could not be opened; kTopologyRead when it was.
     [[nodiscard]] TopologyError open_error() const { return open_error_; }
@@ -160,8 +141,8 @@ private:
                                       Visit visit) const;
 
     ReadFunction read_;
-    mutable ClosingBatch closing_;
-    int root_fd_ = -1;
+    FileDescriptor root_;
+    mutable ClosingBatch closing_;  // closed before the root, as members are destroyed in reverse
     TopologyError open_error_ = kTopologyRead;
 };
 

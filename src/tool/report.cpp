@@ -4,8 +4,8 @@ namespace procgroups {
 
 namespace {
 
-// Win32 codes are written in lowercase hexadecimal, with no prefix.
-unsigned hex(DWORD error) {
+// "%x" takes an unsigned int, and a DWORD is an unsigned long on Windows.
+unsigned as_unsigned_int(DWORD error) {
     return static_cast<unsigned>(error);
 }
 
@@ -15,7 +15,7 @@ int run_report(const SystemQueries& queries, OutputWriter& out) {
     const DWORD total = queries.GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
     if (total == 0) {
         const DWORD error = queries.GetLastError();
-        out.print("GetActiveProcessorCount failed with error: %x\n", hex(error));
+        out.print("GetActiveProcessorCount failed with error: %x\n", as_unsigned_int(error));
         return 1;
     }
 
@@ -24,12 +24,12 @@ int run_report(const SystemQueries& queries, OutputWriter& out) {
               queries.IsWindowsServer(), static_cast<int>(total));
 
     USHORT group_count = 0;
-    if (queries.GetProcessGroupCount(group_count) != FALSE) {
+    if (queries.QueryProcessGroupAffinitySize(group_count) != FALSE) {
         out.print("Unexpected GetProcessGroupAffinity success result.\n");
         return 1;
     }
     if (const DWORD error = queries.GetLastError(); error != ERROR_INSUFFICIENT_BUFFER) {
-        out.print("GetProcessGroupAffinity failed with error: %x\n", hex(error));
+        out.print("GetProcessGroupAffinity failed with error: %x\n", as_unsigned_int(error));
         return 1;
     }
     if (group_count == 0) {
@@ -43,7 +43,7 @@ int run_report(const SystemQueries& queries, OutputWriter& out) {
         const DWORD count = queries.GetActiveProcessorCount(group);
         if (count == 0) {
             const DWORD error = queries.GetLastError();
-            out.print("GetActiveProcessorCount(%d) failed with error: %x\n", group, hex(error));
+            out.print("GetActiveProcessorCount(%d) failed with error: %x\n", group, as_unsigned_int(error));
             return 1;
         }
         out.print("%d,", static_cast<int>(count));

@@ -17,7 +17,7 @@ int PlatformQueries::IsWindowsServer() const {
     return ::VerifyVersionInfoW(&version, VER_PRODUCT_TYPE, condition_mask) == FALSE ? 1 : 0;
 }
 
-BOOL PlatformQueries::GetProcessGroupCount(USHORT& group_count) const {
+BOOL PlatformQueries::QueryProcessGroupAffinitySize(USHORT& group_count) const {
     return ::GetProcessGroupAffinity(::GetCurrentProcess(), &group_count, nullptr);
 }
 

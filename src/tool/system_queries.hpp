@@ -19,7 +19,7 @@ public:
     [[nodiscard]] virtual int IsWindowsServer() const = 0;
     // A size query: FALSE with ERROR_INSUFFICIENT_BUFFER and group_count set to the
     // number of groups the process is in is the expected answer.
-    [[nodiscard]] virtual BOOL GetProcessGroupCount(USHORT& group_count) const = 0;
+    [[nodiscard]] virtual BOOL QueryProcessGroupAffinitySize(USHORT& group_count) const = 0;
     [[nodiscard]] virtual DWORD GetLastError() const = 0;
 };
 
@@ -29,7 +29,7 @@ class PlatformQueries final : public SystemQueries {
 public:
     [[nodiscard]] DWORD GetActiveProcessorCount(WORD group_number) const override;
     [[nodiscard]] int IsWindowsServer() const override;
-    [[nodiscard]] BOOL GetProcessGroupCount(USHORT& group_count) const override;
+    [[nodiscard]] BOOL QueryProcessGroupAffinitySize(USHORT& group_count) const override;
     [[nodiscard]] DWORD GetLastError() const override;
 };
 

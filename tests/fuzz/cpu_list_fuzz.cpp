@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "linux_topology/cpu_set.hpp"
+#include "linux_topology/cpu_list.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     procgroups::CpuSet cpus;
