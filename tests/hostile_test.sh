@@ -5,9 +5,7 @@
 # running machine's own, and checks its exact report. The time limit is the
 # test runner's, so that the writing does not count.
 set -u
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-source "$(dirname "$0")/tool_checks.sh"
+source "$(dirname "$0")/test_helpers.sh"
 
 damaged="GetActiveProcessorCount failed with error: d$nl"
 declare -A status=(

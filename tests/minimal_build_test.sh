@@ -7,10 +7,7 @@
 # test tools makes the same configuration fail.
 set -u
 source=$1
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/test_helpers.sh"
 
 mkdir "$scratch/bin"
 # The compiler and the binutils it drives, as a g++ package brings them.
@@ -35,5 +32,4 @@ PATH="$scratch/bin" cmake --build "$scratch/build" >"$scratch/build.log" 2>&1 ||
     fail "requiring the test tools did not fail the configuration"
 grep -q "not found, and .* must run here" "$scratch/required.log" || fail "no message says which tool is required"
 
-[ "$failures" = 0 ] || exit 1
-echo "minimal build: all checks passed"
+finish "minimal build"

@@ -8,11 +8,7 @@
 set -u
 build=$1 system=$2 version=$3
 source_dir=$(dirname "$0")/..
-failures=0
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-target=(${TARGET_EMULATOR:+"$TARGET_EMULATOR"})
+source "$(dirname "$0")/test_helpers.sh"
 
 # holds ARCHIVE PATH...: the archive lists each path.
 holds() {
@@ -114,5 +110,4 @@ else
     fi
 fi
 
-[ "$failures" = 0 ] || exit 1
-echo "packages: all checks passed"
+finish packages

@@ -4,10 +4,8 @@
 # it imports.
 set -u
 exe=$1 wine_run=$2 objdump=$3
-failures=0
-stdout=$(mktemp)
-trap 'rm -f "$stdout"' EXIT
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/test_helpers.sh"
+stdout=$scratch/stdout
 
 "$wine_run" "$exe" ignored --arguments >"$stdout" 2>/dev/null
 status=$?
@@ -34,5 +32,4 @@ grep -q '^Subsystem[[:space:]]*00000003' <<<"$headers" || fail "not a console pr
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | sort | tr '\n' ' ')
 [ "$imports" = "KERNEL32.dll msvcrt.dll " ] || fail "imports DLLs other than Windows' own: $imports"
 
-[ "$failures" = 0 ] || exit 1
-echo "procgroups.exe under Wine: all checks passed"
+finish "procgroups.exe under Wine"

@@ -12,9 +12,7 @@
 # after the last step are written there as MACHINE.boot and MACHINE.after.
 set -u
 machine=$1 kernels=$2 tool=$3 capture=${4:-}
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-source "$(dirname "$0")/../tool_checks.sh"
+source "$(dirname "$0")/../test_helpers.sh"
 
 # QEMU's x86 default model is an AMD family, which shows Linux no SMT
 # siblings; an Intel vendor string does. Without KVM these options keep a

@@ -1,7 +1,11 @@
-# Shared by the scripts that run the built tool as a process: sourced, not run.
-# The caller sets `tool` (an array: wrapper words, then the tool) and `scratch`
-# (a folder of its own). `target` holds what runs a program built for this
-# build's architecture: the emulator that TARGET_EMULATOR names, or nothing.
+# Shared by the shell tests: sourced, not run. It makes `scratch`, a folder
+# removed at exit; `fail` counts a failure and `finish` ends the test by the
+# count. The checks of the tool as a process (`check`, `on`) run `tool`, which
+# the caller sets (an array: wrapper words, then the tool). `target` holds what
+# runs a program built for this build's architecture: the emulator that
+# TARGET_EMULATOR names, or nothing.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 failures=0
 target=(${TARGET_EMULATOR:+"$TARGET_EMULATOR"})
 nl=$'\n'
