@@ -17,11 +17,15 @@
 namespace procgroups {
 namespace {
 
+// A machine as the fixture code writes it, then files written over it and
+// files removed, as kernels of other versions or a CPU going offline leave them.
 struct GroupingCase {
     const char* name;
     MachineShape machine;
     std::vector<DWORD> group_sizes;
     std::vector<std::pair<unsigned, WORD>> group_of_cpu;  // spot checks
+    std::vector<std::pair<std::string, std::string>> written{};
+    std::vector<std::string> removed{};
 };
 
 // Failures name the case rather than dump its bytes.
@@ -37,6 +41,12 @@ TEST_P(GroupingTest, FormsTheGroupsWindowsWould) {
     const GroupingCase& c = GetParam();
     const FixtureTree tree;
     write_machine(tree, c.machine);
+    for (const auto& [path, content] : c.written) {
+        tree.write(path, content);
+    }
+    for (const std::string& path : c.removed) {
+        ASSERT_TRUE(std::filesystem::remove(tree.root() + "/" + path)) << path;
+    }
     const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
     ASSERT_EQ(groups.error, 0U);
     EXPECT_EQ(groups.group_sizes, c.group_sizes);
@@ -79,6 +89,29 @@ CoreOf alternate_packages_listed(unsigned cpu) {
 CoreOf split_siblings(unsigned cpu) {
     const unsigned first = cpu % 36;
     return {.siblings = std::to_string(first) + "," + std::to_string(first + 36), .core = static_cast<int>(first)};
+}
+
+// Two packages of two-thread cores in one node (CPUs 0-63 and 64-98), core
+// ids counted within each package as x86 counts them; CPU 64 is going
+// offline, so the kernel lists package 1 without it.
+CoreOf packages_of_64_and_35(unsigned cpu) {
+    const unsigned package = cpu < 64 ? 0 : 1;
+    const unsigned first = cpu - cpu % 2;
+    return {.siblings = first == 98 ? "98" : std::to_string(first) + "-" + std::to_string(first + 1),
+            .package = static_cast<int>(package),
+            .core = static_cast<int>((cpu - 64 * package) / 2),
+            .package_cpus = package == 0 ? "0-63" : "66-98"};
+}
+
+// Kernels before core_cpus_list name the siblings thread_siblings_list: CPU c
+// and c + 36 are siblings.
+std::vector<std::pair<std::string, std::string>> thread_siblings_of_36_cores() {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (unsigned cpu = 0; cpu < 36; ++cpu) {
+        files.emplace_back("cpu/cpu" + std::to_string(cpu) + "/topology/thread_siblings_list",
+                           std::to_string(cpu) + "," + std::to_string(cpu + 36) + "\n");
+    }
+    return files;
 }
 
 MachineShape with_distances(MachineShape shape, std::map<int, std::string> distances) {
@@ -152,6 +185,15 @@ INSTANTIATE_TEST_SUITE_P(
         GroupingCase{"cut_by_core_id_with_split_siblings", {"0-71", {{0, "0-71"}}, split_siblings}, {64, 8},
                      {{31, 0}, {67, 0}, {32, 1}, {71, 1}}},
         GroupingCase{"no_topology_files", {"0-99", {{0, "0-99"}}, {}}, {64, 36}, {{63, 0}, {64, 1}}},
+        GroupingCase{"cpu_folders_without_topology_are_cores_of_their_own", {"0-99", {{0, "0-99"}}, {}}, {64, 36}, {},
+                     {{"cpu/cpu0/online", "1\n"}, {"cpu/cpu64/online", "1\n"}}},
+        GroupingCase{"thread_siblings_on_older_kernels", {"0-71", {{0, "0-71"}}, {}}, {64, 8}, {{32, 1}, {68, 1}},
+                     thread_siblings_of_36_cores()},
+        // CPU 64's package and die files already removed: it goes after the others.
+        GroupingCase{"cpu_half_way_offline", {"0-98", {{0, "0-98"}}, packages_of_64_and_35}, {64, 35},
+                     {{0, 0}, {63, 0}, {64, 1}, {65, 1}, {66, 1}, {98, 1}}, {},
+                     {"cpu/cpu64/topology/physical_package_id", "cpu/cpu64/topology/die_id",
+                      "cpu/cpu64/topology/package_cpus_list"}},
         GroupingCase{"offline_cpus_left_out", {"0-3,5-7", {{0, "0-7"}}, {}}, {7}, {}},
         GroupingCase{"node_without_online_cpus_skipped", {"0-63", {{0, ""}, {1, "100-101"}, {2, "0-63"}}, {}}, {64}, {}},
         GroupingCase{"unlisted_cpus_form_a_last_node", {"0-99", {{0, "0-59"}}, {}}, {60, 40}, {{60, 1}}},
@@ -209,56 +251,6 @@ INSTANTIATE_TEST_SUITE_P(
                     DistanceCase{"damage_after_a_row_to_ignore", "garbage\n", ERROR_INVALID_DATA, 0, "11 11 21 21\n"},
                     DistanceCase{"too_short_after_a_row_to_ignore", "11 10\n", ERROR_INVALID_DATA, 0, "9 11 21 21\n"}),
     [](const testing::TestParamInfo<DistanceCase>& p) { return p.param.name; });
-
-TEST(GroupingTest, CpuFoldersWithoutTopologyAreCoresOfTheirOwn) {
-    const FixtureTree tree;
-    write_machine(tree, {"0-99", {{0, "0-99"}}, {}});
-    for (const char* cpu : {"cpu0", "cpu64"}) {
-        tree.write(std::string("cpu/") + cpu + "/online", "1\n");
-    }
-    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
-    EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{64, 36}));
-}
-
-// Two packages of two-thread cores in one node, core ids counted within each
-// package as x86 counts them; CPU 64, first of package 1, caught going
-// offline with its package and die files already removed.
-TEST(GroupingTest, ACpuHalfWayOfflineDoesNotMoveTheOthers) {
-    const FixtureTree tree;
-    write_machine(tree, {"0-98", {{0, "0-98"}}, [](unsigned cpu) {
-                             const unsigned package = cpu < 64 ? 0 : 1;
-                             const unsigned first = cpu - cpu % 2;
-                             const std::string siblings = first == 98 ? "98" : std::to_string(first) + "-" + std::to_string(first + 1);
-                             return CoreOf{.siblings = siblings, .package = static_cast<int>(package),
-                                           .core = static_cast<int>((cpu - 64 * package) / 2),
-                                           .package_cpus = package == 0 ? "0-63" : "66-98"};
-                         }});
-    for (const char* file : {"physical_package_id", "die_id", "package_cpus_list"}) {
-        std::filesystem::remove(tree.root() + "/cpu/cpu64/topology/" + file);
-    }
-    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
-    EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{64, 35}));
-    for (const unsigned cpu : {0U, 63U}) {
-        EXPECT_EQ(groups.group_of_cpu[cpu], 0) << "CPU " << cpu;
-    }
-    for (const unsigned cpu : {64U, 65U, 66U, 98U}) {
-        EXPECT_EQ(groups.group_of_cpu[cpu], 1) << "CPU " << cpu;
-    }
-}
-
-TEST(GroupingTest, FallsBackToThreadSiblingsOnOlderKernels) {
-    const FixtureTree tree;
-    write_machine(tree, {"0-71", {{0, "0-71"}}, {}});
-    // Kernels before core_cpus_list name the siblings thread_siblings_list.
-    for (unsigned cpu = 0; cpu < 36; ++cpu) {
-        tree.write("cpu/cpu" + std::to_string(cpu) + "/topology/thread_siblings_list",
-                   std::to_string(cpu) + "," + std::to_string(cpu + 36) + "\n");
-    }
-    const ProcessorGroups groups = form_processor_groups(tree.root().c_str());
-    EXPECT_EQ(groups.group_sizes, (std::vector<DWORD>{64, 8}));
-    EXPECT_EQ(groups.group_of_cpu[32], 1);
-    EXPECT_EQ(groups.group_of_cpu[68], 1);
-}
 
 // A one-node, 72-CPU machine, damaged: one path removed, then files written over it.
 struct BrokenCase {
