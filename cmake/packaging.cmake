@@ -49,13 +49,28 @@ set(CPACK_RPM_PACKAGE_SUMMARY "Report how logical processors are arranged in pro
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_RPM_PACKAGE_LICENSE MIT)
 set(CPACK_RPM_PACKAGE_GROUP "Applications/System")
-set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}")
+# Reproducible: the build time, the files' times and the build host come from
+# SOURCE_DATE_EPOCH, not from the machine that packs.
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1
+%define _buildhost procgroups.invalid")
 set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_SOURCE_DIR}/cmake/rpm/changelog)
 # The file system package owns these.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1)
 # rpmbuild's own strip and compress steps know only the build machine's
 # architecture; the pre-build script has done both already.
 set(CPACK_RPM_SPEC_INSTALL_POST "/bin/true")
+
+# The release files rebuild bit for bit (cmake/release_time.cmake), with
+# their checksums beside them.
+find_package(Git QUIET)
+if(GIT_FOUND)
+    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                    OUTPUT_VARIABLE CPACK_PROCGROUPS_COMMIT_TIME OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/release_time.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/checksums.cmake)
 
 set(CPACK_PROCGROUPS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROCGROUPS_STRIP ${CMAKE_STRIP})
