@@ -57,6 +57,9 @@ std::vector<GroupNumber> numbered_as_met(const std::vector<GroupIndex>& group_of
 }  // namespace
 
 std::vector<GroupNumber> assign_groups(const std::vector<Piece>& pieces, const NodeDistances& distances) {
+    if (pieces.size() == 1) {
+        return {0};  // every machine of 64 CPUs or fewer: no search, at start-up
+    }
     const bool one_node = std::all_of(pieces.begin(), pieces.end(),
                                       [&pieces](const Piece& piece) { return piece.node == pieces.front().node; });
     if (one_node) {

@@ -65,6 +65,7 @@ private:
             }
         }
         machine_.pieces.push_back({0, machine_.online_count});
+        machine_.piece_cpus.reserve(machine_.online_count);
         online.for_each([this](std::uint32_t cpu) { machine_.piece_cpus.push_back(cpu); });
         return kTopologyRead;
     }
