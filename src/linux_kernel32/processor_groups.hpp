@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "group_rules/group_assignment.hpp"
 #include "linux_kernel32/win32_subset.hpp"
 
 namespace procgroups {

@@ -25,7 +25,7 @@ RelativePath topology_file(std::uint32_t cpu, std::string_view file) {
 // kernel lacks the newer one.
 template <typename TakeRange>
 TopologyError read_topology_list(const SysfsTree& tree, std::uint32_t cpu, const char* file, const char* older_file,
-                         TakeRange take_range) {
+                                 TakeRange take_range) {
     const TopologyError error = tree.read_cpu_ranges(topology_file(cpu, file).c_str(), take_range);
     if (error != ENOENT || older_file == nullptr) {
         return error;

@@ -116,7 +116,7 @@ TopologyError SysfsTree::read_topology_id(const char* path, std::int64_t& id) co
 
 template <typename Visit>
 TopologyError SysfsTree::list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
-                               Visit visit) const {
+                                       Visit visit) const {
     const FileDescriptor listing(open_below_root(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (listing.get() < 0) {
         return errno;

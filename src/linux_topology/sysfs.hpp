@@ -138,7 +138,7 @@ private:
     // of that form that the kernel would never write, or N over `largest`, is damage.
     template <typename Visit>
     [[nodiscard]] TopologyError list_numbered(const char* folder, std::string_view prefix, std::uint32_t largest,
-                                      Visit visit) const;
+                                              Visit visit) const;
 
     ReadFunction read_;
     FileDescriptor root_;

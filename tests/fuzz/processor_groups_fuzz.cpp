@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "group_rules/group_assignment.hpp"
 #include "linux_kernel32/processor_groups.hpp"
 
 namespace {

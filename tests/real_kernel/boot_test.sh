@@ -19,7 +19,6 @@ source "$(dirname "$0")/../test_helpers.sh"
 # guest of 80 CPUs from spending its time calibrating and watching timers.
 x86_qemu=(qemu-system-x86_64 -cpu qemu64,vendor=GenuineIntel -m 1G)
 x86_append="console=ttyS0 tsc=reliable no_timer_check nowatchdog mitigations=off"
-memory_nodes=(-object memory-backend-ram,id=m0,size=512M -object memory-backend-ram,id=m1,size=512M)
 head="IsWindowsServer: 0${nl}Active processor count across all processor groups: "
 steps=()
 case $machine in
@@ -28,7 +27,8 @@ power_node_0_offline)
     # node 0 offline, and every distance row starts with a blank. QEMU 7.2
     # refuses threads on pseries under TCG; one-thread cores give the same rows.
     arch=ppc64el
-    qemu=(qemu-system-ppc64 -M pseries -m 1G -smp 72,cores=72,threads=1 "${memory_nodes[@]}"
+    qemu=(qemu-system-ppc64 -M pseries -m 1G -smp 72,cores=72,threads=1
+          -object memory-backend-ram,id=m0,size=512M -object memory-backend-ram,id=m1,size=512M
           -numa node,nodeid=0 -numa node,nodeid=1,cpus=0-39,memdev=m0 -numa node,nodeid=2,cpus=40-71,memdev=m1
           -numa dist,src=0,dst=1,val=20 -numa dist,src=0,dst=2,val=20 -numa dist,src=1,dst=2,val=20)
     append="console=hvc0"
