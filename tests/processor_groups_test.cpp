@@ -1,4 +1,7 @@
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -114,6 +117,21 @@ std::vector<std::pair<std::string, std::string>> thread_siblings_of_36_cores() {
     return files;
 }
 
+// POWER thread 7 going offline: its siblings no longer list it.
+std::vector<std::pair<std::string, std::string>> leaving_thread_7() {
+    std::vector<std::pair<std::string, std::string>> files{{"cpu/cpu7/topology/core_cpus_list", "\n"}};
+    for (unsigned cpu = 0; cpu < 7; ++cpu) {
+        files.emplace_back("cpu/cpu" + std::to_string(cpu) + "/topology/core_cpus_list", "0-6\n");
+    }
+    return files;
+}
+
+// The distance rows of the first `nodes` nodes alone.
+std::map<int, std::string> rows_of_first(int nodes, std::map<int, std::string> rows) {
+    rows.erase(rows.find(nodes), rows.end());
+    return rows;
+}
+
 MachineShape with_distances(MachineShape shape, std::map<int, std::string> distances) {
     shape.distances = std::move(distances);
     return shape;
@@ -194,6 +212,28 @@ INSTANTIATE_TEST_SUITE_P(
                      {{0, 0}, {63, 0}, {64, 1}, {65, 1}, {66, 1}, {98, 1}}, {},
                      {"cpu/cpu64/topology/physical_package_id", "cpu/cpu64/topology/die_id",
                       "cpu/cpu64/topology/package_cpus_list"}},
+        // CPUs caught going offline, their own lists already emptied: each
+        // goes after the others (CPU 10 of 100 one-thread cores; CPU 0 of a
+        // node cut by listed dies; POWER thread 7 of an SMT8 core, its id
+        // files gone too and its siblings listing the other seven).
+        GroupingCase{"cpu_leaving_with_siblings_emptied", {"0-99", {{0, "0-99"}}, cores_of_threads(1)}, {64, 36},
+                     {{10, 1}, {64, 0}, {65, 1}}, {{"cpu/cpu10/topology/core_cpus_list", "\n"}}},
+        GroupingCase{"cpu_leaving_with_package_emptied", {"0-71", {{0, "0-71"}}, alternate_dies_listed}, {64, 8},
+                     {{0, 1}, {57, 0}, {59, 1}}, {{"cpu/cpu0/topology/package_cpus_list", "\n"}}},
+        GroupingCase{"power_thread_leaving", {"0-159", {{0, "0-159"}}, cores_of_threads(8)}, {63, 64, 33},
+                     {{7, 2}, {63, 0}, {64, 1}}, leaving_thread_7(),
+                     {"cpu/cpu7/topology/physical_package_id", "cpu/cpu7/topology/core_id"}},
+        // Distance columns are the nodes online: node 4 is online before its
+        // folder is made, and offline before its folder goes.
+        GroupingCase{"node_coming_online", with_distances(nodes_of_sizes({20, 20, 20, 20}), rows_of_first(4, socket_distances(5, 2, 11, 21))),
+                     {40, 40}, {{20, 0}, {40, 1}}, {{"node/online", "0-4\n"}}},
+        GroupingCase{"node_going_offline",
+                     with_distances({"0-79", {{0, "0-19"}, {1, "20-39"}, {2, "40-59"}, {3, "60-79"}, {4, ""}}, {}},
+                                    socket_distances(4, 2, 11, 21)),
+                     {40, 40}, {{20, 0}, {40, 1}}, {{"node/online", "0-3\n"}}},
+        GroupingCase{"node_with_cpus_not_online_ignores_the_table",
+                     with_distances(nodes_of_sizes({20, 20, 20, 20}), socket_distances(3, 2, 11, 21)), {40, 40},
+                     {{20, 1}, {40, 0}}, {{"node/online", "0-2\n"}}},
         GroupingCase{"offline_cpus_left_out", {"0-3,5-7", {{0, "0-7"}}, {}}, {7}, {}},
         GroupingCase{"node_without_online_cpus_skipped", {"0-63", {{0, ""}, {1, "100-101"}, {2, "0-63"}}, {}}, {64}, {}},
         GroupingCase{"unlisted_cpus_form_a_last_node", {"0-99", {{0, "0-59"}}, {}}, {60, 40}, {{60, 1}}},
@@ -240,16 +280,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(DistanceCase{"sound", "11 10 21 21\n", 0, 1}, DistanceCase{"without_line_end", "11 10 21 21", 0, 1},
                     DistanceCase{"missing", nullptr, 0, 0}, DistanceCase{"below_ten", "9 10 21 21\n", 0, 0},
                     DistanceCase{"not_ten_to_itself", "11 12 21 21\n", 0, 0},
-                    DistanceCase{"too_short", "11 10 21\n", ERROR_INVALID_DATA},
-                    DistanceCase{"too_long", "11 10 21 21 21\n", ERROR_INVALID_DATA},
+                    // Rows written while a node came or went: ignored, as the moment they fit is gone.
+                    DistanceCase{"too_short", "11 10 21\n", 0, 0}, DistanceCase{"too_long", "11 10 21 21 21\n", 0, 0},
+                    DistanceCase{"blank_before_node_0", " 11 10 21 21\n", 0, 0},
                     DistanceCase{"not_a_number", "11 10 x 21\n", ERROR_INVALID_DATA},
                     DistanceCase{"leading_zero", "011 10 21 21\n", ERROR_INVALID_DATA},
                     DistanceCase{"two_blanks", "11  10 21 21\n", ERROR_INVALID_DATA},
-                    DistanceCase{"blank_before_node_0", " 11 10 21 21\n", ERROR_INVALID_DATA},
+                    DistanceCase{"trailing_blank", "11 10 21 21 \n", ERROR_INVALID_DATA},
                     DistanceCase{"empty", "", ERROR_INVALID_DATA},
                     DistanceCase{"beyond_32_bits", "11 10 21 4294967296\n", ERROR_INVALID_DATA},
                     DistanceCase{"damage_after_a_row_to_ignore", "garbage\n", ERROR_INVALID_DATA, 0, "11 11 21 21\n"},
-                    DistanceCase{"too_short_after_a_row_to_ignore", "11 10\n", ERROR_INVALID_DATA, 0, "9 11 21 21\n"}),
+                    DistanceCase{"damage_after_a_row_of_a_moment_ago", "11 10 21 2x\n", ERROR_INVALID_DATA, 0, "10 11 21\n"}),
     [](const testing::TestParamInfo<DistanceCase>& p) { return p.param.name; });
 
 // A one-node, 72-CPU machine, damaged: one path removed, then files written over it.
@@ -301,6 +342,46 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenCase{"missing_online", {}, ERROR_FILE_NOT_FOUND, "cpu/online"},
                     BrokenCase{"node_folder_is_a_file", {{"node", "0\n"}}, ERROR_PATH_NOT_FOUND, "node"}),
     [](const testing::TestParamInfo<BrokenCase>& p) { return p.param.name; });
+
+// Where the kernel has a file or a folder, anything else is damage, whatever
+// it would serve: a FIFO holding a list, a socket, a link that loops. `make`
+// puts it at `path` and returns a descriptor to hold open while the tool reads.
+int fifo_holding_a_list(const std::string& path) {
+    const int writer = ::mkfifo(path.c_str(), 0600) == 0 ? ::open(path.c_str(), O_RDWR | O_NONBLOCK) : -1;
+    return writer >= 0 && ::write(writer, "0-71\n", 5) == 5 ? writer : -1;
+}
+
+int socket_at(const std::string& path) {
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    return ::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 ? socket : -1;
+}
+
+int link_to_itself(const std::string& path) {
+    return ::symlink(std::filesystem::path(path).filename().c_str(), path.c_str()) == 0 ? ::dup(0) : -1;
+}
+
+TEST(BrokenTopologyTest, NotAFileOrFolderIsDamage) {
+    const struct {
+        const char* path;
+        int (*make)(const std::string& path);
+    } cases[] = {{"cpu/online", fifo_holding_a_list},
+                 {"node/node0/cpulist", socket_at},
+                 {"node/node0/cpulist", link_to_itself},
+                 {"node", link_to_itself}};
+    for (const auto& c : cases) {
+        const FixtureTree tree;
+        write_machine(tree, {"0-71", {{0, "0-71"}}, cores_of_threads(2)});
+        const std::string path = tree.root() + "/" + c.path;
+        std::filesystem::remove_all(path);
+        const int held = c.make(path);
+        ASSERT_GE(held, 0) << c.path;
+        EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_INVALID_DATA) << c.path;
+        ::close(held);
+    }
+}
 
 TEST(BrokenTopologyTest, MissingRootIsFileNotFound) {
     EXPECT_EQ(form_processor_groups("/nonexistent/sys/devices/system").error, ERROR_FILE_NOT_FOUND);

@@ -1,4 +1,8 @@
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -73,16 +77,17 @@ class ReportTest : public testing::TestWithParam<ReportCase> {};
 
 TEST_P(ReportTest, WritesExactlyTheExpectedBytesAndStatus) {
     const ReportCase& c = GetParam();
-    std::FILE* stream = std::tmpfile();
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / (std::string("report-") + c.name);
+    std::FILE* stream = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(stream, nullptr);
     OutputWriter out(stream);
     const int status = run_report(ScriptedQueries(c.script), out);
-    ASSERT_EQ(out.flush(), 0);
+    ASSERT_EQ(out.close(), 0);
 
-    std::string written(4096, '\0');
-    std::rewind(stream);
-    written.resize(std::fread(written.data(), 1, written.size(), stream));
-    std::fclose(stream);
+    std::ifstream file(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    file.close();
+    std::filesystem::remove(path);
     EXPECT_EQ(written, c.output);
     EXPECT_EQ(status, c.status);
 }
@@ -115,6 +120,25 @@ INSTANTIATE_TEST_SUITE_P(
                    {.group_count = 3, .group_counts = {64, 64, 0}, .group_error = 0xdeadbeef},
                    kHighGroupFailed.c_str(), 1}),
     [](const testing::TestParamInfo<ReportCase>& p) { return p.param.name; });
+
+#ifdef __GLIBC__
+// A write that fails only at close, as on NFS, where no file here can be made to.
+TEST(OutputWriterTest, AFailureAtCloseIsAWriteError) {
+    cookie_io_functions_t failing_close{};
+    failing_close.write = [](void* /*cookie*/, const char* /*bytes*/, std::size_t size) {
+        return static_cast<ssize_t>(size);
+    };
+    failing_close.close = [](void* /*cookie*/) {
+        errno = EIO;
+        return -1;
+    };
+    std::FILE* stream = ::fopencookie(nullptr, "w", failing_close);
+    ASSERT_NE(stream, nullptr);
+    OutputWriter out(stream);
+    out.print("%d,", 8);
+    EXPECT_EQ(out.close(), EIO);
+}
+#endif
 
 }  // namespace
 }  // namespace procgroups

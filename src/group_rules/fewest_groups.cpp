@@ -10,73 +10,15 @@ namespace procgroups {
 
 namespace {
 
-using SizeCounts = std::array<std::uint64_t, kMaxGroupSize + 1>;
-
-SizeCounts count_sizes(const std::vector<Piece>& pieces) {
-    SizeCounts of_size{};
-    for (const Piece& piece : pieces) {
-        ++of_size[piece.size];
-    }
-    return of_size;
-}
-
-// Martello and Toth's bound L2 for bin packing, which is at least the CPUs
-// over 64.
-std::uint64_t fewest_groups_by_halves(const SizeCounts& of_size) {
-    std::vector<std::uint32_t> sizes;  // the sizes there are, of at most 64
-    for (std::uint32_t size = 1; size <= kMaxGroupSize; ++size) {
-        if (of_size[size] != 0) {
-            sizes.push_back(size);
-        }
-    }
-    std::uint64_t fewest = 0;
-    for (std::uint32_t k = 0; k <= kMaxGroupSize / 2; ++k) {
-        std::uint64_t alone = 0;   // larger than 64 - k: no piece of k or more fits beside them
-        std::uint64_t halves = 0;  // over half a group: never two in one group
-        std::uint64_t halves_size = 0;
-        std::uint64_t small_size = 0;
-        for (const std::uint32_t size : sizes) {
-            if (size > kMaxGroupSize - k) {
-                alone += of_size[size];
-            } else if (size > kMaxGroupSize / 2) {
-                halves += of_size[size];
-                halves_size += of_size[size] * size;
-            } else if (size >= k) {
-                small_size += of_size[size] * size;
-            }
-        }
-        const std::uint64_t room_beside_halves = halves * kMaxGroupSize - halves_size;
-        const std::uint64_t more_groups =
-            small_size > room_beside_halves ? (small_size - room_beside_halves + kMaxGroupSize - 1) / kMaxGroupSize : 0;
-        fewest = std::max(fewest, alone + halves + more_groups);
-    }
-    return fewest;
-}
-
-// Fekete and Schepers' bounds for bin packing: a piece counts as the k-th
-// parts of a group that k + 1 copies of it fill whole, rounded down, unless
-// they fill it exactly. Where no piece fits beside two others, as with pieces
-// of 22 and 43, L2 counts the room two pieces of 22 leave; these do not.
-std::uint64_t fewest_groups_by_rounding(const SizeCounts& of_size) {
-    std::uint64_t fewest = 0;
-    for (std::uint64_t k = 1; k < kMaxGroupSize; ++k) {
-        std::uint64_t parts = 0;  // in k-th parts of a 64th of a group
-        for (std::uint64_t size = 1; size <= kMaxGroupSize; ++size) {
-            const std::uint64_t filled = (k + 1) * size;
-            parts += of_size[size] * (filled % kMaxGroupSize == 0 ? size * k : filled / kMaxGroupSize * kMaxGroupSize);
-        }
-        fewest = std::max(fewest, (parts + kMaxGroupSize * k - 1) / (kMaxGroupSize * k));
-    }
-    return fewest;
-}
-
-// No arrangement of the pieces into groups of 64 gets by with fewer groups
-// than this. Starting the search for the fewest groups here skips only counts
-// at which spreading is bound to fail, so that a machine of thousands of
-// pieces is not spread over and over.
+// No arrangement of the pieces gets by with fewer groups. On a machine Linux
+// can be, counting up from here to the fewest that succeed is a few hundred
+// spreads of a thousand pieces at the most.
 std::size_t fewest_groups_possible(const std::vector<Piece>& pieces) {
-    const SizeCounts of_size = count_sizes(pieces);
-    return static_cast<std::size_t>(std::max(fewest_groups_by_halves(of_size), fewest_groups_by_rounding(of_size)));
+    std::size_t cpus = 0;
+    for (const Piece& piece : pieces) {
+        cpus += piece.size;
+    }
+    return (cpus + kMaxGroupSize - 1) / kMaxGroupSize;
 }
 
 // Spreads the pieces over `groups` groups; empty when a piece fits in no group.

@@ -9,9 +9,7 @@
 //   node index  a node's place among the nodes that have online CPUs, in the
 //               order they were taken (ascending node number; the CPUs no node
 //               lists come last). Not to be confused with a node number (the K
-//               of node/nodeK) or a node column (its place among the node
-//               folders, the column of a distance row), which only the
-//               topology reading knows.
+//               of node/nodeK), which only the topology reading knows.
 //   group       what the rules put pieces in; a group index numbers groups as
 //               the rules form them, and the group numbers a caller sees run
 //               in the order each group's first piece appears.

@@ -96,6 +96,13 @@ TopologyError CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core&
     if (error != kTopologyRead) {
         return error;
     }
+    // A CPU going offline has its lists emptied first (x86's remove_siblinginfo,
+    // POWER's remove_cpu_from_masks), then its id files removed, then the
+    // folder: a run may meet it in cpu/online and its node's list, and empty here.
+    if (listed == 0) {
+        core.leaving = true;
+        return kTopologyRead;
+    }
     if (!lists_itself) {
         return kDamaged;
     }
@@ -104,19 +111,21 @@ TopologyError CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core&
         id_error != kTopologyRead && id_error != ENOENT) {
         return id_error;
     }
-    if (const TopologyError package_error = read_level_id(cpu, package_, core.package); package_error != kTopologyRead) {
+    if (const TopologyError package_error = read_level_id(cpu, package_, core.package, core.leaving);
+        package_error != kTopologyRead) {
         return package_error;
     }
-    return read_level_id(cpu, die_, core.die);
+    return read_level_id(cpu, die_, core.die, core.leaving);
 }
 
 // The CPU's id at that level: known from an earlier CPU's list, or read with
 // the level's list, which gives the id to every CPU it holds. Where the kernel
 // has no list, the id is read for this CPU alone. A CPU without the id file
-// gets kUnknownId, settled once the node is read. The kernel takes CPUs
+// gets kUnknownId, settled once the node is read; one whose list is empty is
+// leaving. The kernel takes CPUs
 // offline one at a time, so a second CPU without it, where none had it, is a
 // kernel that does not report the level: it is not looked for again.
-TopologyError CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id) {
+TopologyError CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id, bool& leaving) {
     if (level.known.contains(cpu)) {
         id = level.id_of_cpu[cpu];
         return kTopologyRead;
@@ -142,6 +151,10 @@ TopologyError CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::in
     level.unlisted = error == ENOENT;
     if (error != kTopologyRead) {
         return level.unlisted ? kTopologyRead : error;
+    }
+    if (members.empty()) {
+        leaving = true;
+        return kTopologyRead;
     }
     if (!members.contains(cpu)) {
         return kDamaged;

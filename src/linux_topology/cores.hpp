@@ -12,6 +12,9 @@ namespace procgroups {
 // One core of a node being cut: what orders it, and where its CPUs stand in
 // the node's list of CPUs by core.
 struct Core {
+    // Caught going offline: its own sibling, package or die list already
+    // empty. It goes after every other core, so that it moves none of them.
+    bool leaving = false;
     std::int64_t package = 0;
     std::int64_t die = 0;
     std::int64_t core_id = 0;
@@ -19,7 +22,7 @@ struct Core {
     std::uint32_t size = 0;
     std::size_t first_index = 0;
 
-    [[nodiscard]] auto order() const { return std::tie(package, die, core_id, first_cpu); }
+    [[nodiscard]] auto order() const { return std::tie(leaving, package, die, core_id, first_cpu); }
 };
 
 // The cores of a node, each core's CPUs kept together in one list rather than
@@ -54,7 +57,7 @@ private:
     };
 
     [[nodiscard]] TopologyError read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus);
-    [[nodiscard]] TopologyError read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id);
+    [[nodiscard]] TopologyError read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id, bool& leaving);
     static void settle_unknown_id(const Level& level, std::uint32_t cpu, std::int64_t& id);
 
     const SysfsTree& tree_;

@@ -6,8 +6,11 @@
 
 namespace procgroups {
 
-// Linux numbers CPUs below this; a larger number in a CPU list is taken as damage.
-inline constexpr std::uint32_t kMaxCpuNumber = 1048575;
+// The highest CPU number a Linux kernel can write: NR_CPUS is at most 8,192 on
+// any architecture (x86-64 with MAXSMP and powerpc; arm64 stops at 4,096,
+// s390 at 512), and CPUs are numbered below it. A larger number is damage,
+// answered as soon as it is read.
+inline constexpr std::uint32_t kMaxCpuNumber = 8191;
 
 // A set of CPU numbers, one bit each, so that set operations cost a word per 64 CPUs.
 class CpuSet {

@@ -27,37 +27,37 @@ public:
         }
         machine_.online_count = unplaced.count();
         machine_.cpu_capacity = unplaced.capacity();
-        if (const TopologyError error = tree_.list_numa_nodes(node_numbers_); error != kTopologyRead) {
+        if (const TopologyError error = tree_.list_numa_nodes(node_folders_); error != kTopologyRead) {
             return error;
         }
         if (machine_.online_count <= kMaxGroupSize) {
             return read_as_one_piece(unplaced);
         }
-        for (NodeColumn column = 0; column < node_numbers_.size(); ++column) {
+        for (const NodeNumber number : node_folders_) {
             CpuSet node_cpus;
-            const RelativePath cpulist = node_file(node_numbers_[column], "cpulist");
+            const RelativePath cpulist = node_file(number, "cpulist");
             if (const TopologyError error = tree_.read_cpu_list(cpulist.c_str(), node_cpus); error != kTopologyRead) {
                 return error;
             }
             node_cpus.keep_only(unplaced);
             unplaced.remove_all(node_cpus);
-            if (const TopologyError error = add_node(node_cpus, column); error != kTopologyRead) {
+            if (const TopologyError error = add_node(node_cpus, number); error != kTopologyRead) {
                 return error;
             }
         }
         // Online CPUs that no node lists make a node of their own.
-        if (const TopologyError error = add_node(unplaced, kNoColumn); error != kTopologyRead) {
+        if (const TopologyError error = add_node(unplaced, kNoNodeNumber); error != kTopologyRead) {
             return error;
         }
         // Only a machine of more than 64 CPUs gets here: distances are read for it alone.
-        return read_node_distances(tree_, node_numbers_, columns_of_nodes_, machine_.distances);
+        return read_node_distances(tree_, node_folders_, number_of_node_, machine_.distances);
     }
 
 private:
     // However the nodes lie, 64 CPUs or fewer make one group. Their lists are
     // still read, as damage there is damage on any machine.
     TopologyError read_as_one_piece(const CpuSet& online) {
-        for (const NodeNumber node : node_numbers_) {
+        for (const NodeNumber node : node_folders_) {
             const auto any_range = [](std::uint32_t /*first*/, std::uint32_t /*last*/) { return true; };
             if (const TopologyError error = tree_.read_cpu_ranges(node_file(node, "cpulist").c_str(), any_range);
                 error != kTopologyRead) {
@@ -71,13 +71,13 @@ private:
     }
 
     // Adds the node's CPUs as pieces: the whole node, or cuts of whole cores.
-    TopologyError add_node(const CpuSet& node_cpus, NodeColumn column) {
+    TopologyError add_node(const CpuSet& node_cpus, NodeNumber number) {
         const std::uint32_t size = node_cpus.count();
         if (size == 0) {
             return kTopologyRead;
         }
-        const auto node = static_cast<NodeIndex>(columns_of_nodes_.size());
-        columns_of_nodes_.push_back(column);
+        const auto node = static_cast<NodeIndex>(number_of_node_.size());
+        number_of_node_.push_back(number);
         if (size <= kMaxGroupSize) {
             machine_.pieces.push_back({node, size});
             node_cpus.for_each([this](std::uint32_t cpu) { machine_.piece_cpus.push_back(cpu); });
@@ -103,8 +103,8 @@ private:
     SysfsTree tree_;
     CoreReader core_reader_{tree_};
     MachinePieces& machine_;
-    std::vector<NodeNumber> node_numbers_;  // of the node/nodeK folders, ascending: by node column
-    std::vector<NodeColumn> columns_of_nodes_;  // by node index; kNoColumn for the CPUs no node lists
+    std::vector<NodeNumber> node_folders_;    // the K of each node/nodeK folder, ascending
+    std::vector<NodeNumber> number_of_node_;  // by node index; kNoNodeNumber for the CPUs no node lists
 };
 
 }  // namespace

@@ -14,28 +14,25 @@ namespace procgroups {
 
 namespace {
 
-// No CPU list the kernel can write comes near this (every number up to the
-// largest written one by one is about 7 MiB); a larger file is not sysfs.
-constexpr std::size_t kMaxFileSize = std::size_t{16} << 20;
+// No file the tool reads comes near this on a machine Linux can be: a CPU
+// list of every other number below 8,192 is about 20 KB, and a distance row
+// of 1,024 nodes at most 4 KB (drivers/base/node.c). A larger file is not sysfs.
+constexpr std::size_t kMaxFileSize = std::size_t{64} << 10;
 
-// A file that sysfs would never hold: it reads as nothing but is no empty
-// regular file (a FIFO without a writer, a device).
-bool is_not_regular(int fd) {
+bool is_regular_file(int fd) {
     struct stat status {};
-    return ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode);
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// Why a file below the root could not be opened or read. Where the tool reads
-// a file sysfs has a regular file: a folder, a socket, a device without a
-// driver, a link that loops or a FIFO without data there is damage to the
-// tree, not a failure of the system.
-TopologyError file_error(int error) {
+// Why a file or folder below the root could not be opened or read. The
+// kernel writes regular files and folders only: a socket, a device without a
+// driver or a link that loops, where sysfs has a file or a folder, is damage
+// to the tree, not a failure of the system.
+TopologyError error_of(int error) {
     switch (error) {
-    case EISDIR:
     case ENXIO:
     case ENODEV:
     case ELOOP:
-    case EAGAIN:
         return kDamaged;
     default:
         return error;
@@ -61,12 +58,16 @@ int SysfsTree::open_below_root(const char* path, int flags) const {
 }
 
 TopologyError SysfsTree::read_file(const char* path, FileContent& content) const {
-    // Without O_NONBLOCK a FIFO put in the tree would hold the tool forever.
+    // Without O_NONBLOCK opening a FIFO put in the tree would hold the tool forever.
     const int fd = open_below_root(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return file_error(errno);
+        return error_of(errno);
     }
     closing_.add(fd);
+    // A FIFO or a device would serve whatever its writer wrote.
+    if (!is_regular_file(fd)) {
+        return kDamaged;
+    }
     char* buffer = content.page.data();
     std::size_t capacity = content.page.size();
     std::size_t filled = 0;
@@ -87,10 +88,7 @@ TopologyError SysfsTree::read_file(const char* path, FileContent& content) const
             if (errno == EINTR) {
                 continue;
             }
-            return file_error(errno);
-        }
-        if (got == 0 && filled == 0 && is_not_regular(fd)) {
-            return kDamaged;
+            return error_of(errno);
         }
         filled += static_cast<std::size_t>(got);
         if (static_cast<std::size_t>(got) + 1 < kReadSize) {
@@ -119,14 +117,14 @@ TopologyError SysfsTree::list_numbered(const char* folder, std::string_view pref
                                        Visit visit) const {
     const FileDescriptor listing(open_below_root(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (listing.get() < 0) {
-        return errno;
+        return error_of(errno);
     }
     // getdents64 into a buffer of our own: opendir would reserve 32 KiB on the heap.
     alignas(dirent64) std::array<char, 4096> entries;
     for (;;) {
         const ssize_t got = ::getdents64(listing.get(), entries.data(), entries.size());
         if (got < 0) {
-            return errno;
+            return error_of(errno);
         }
         if (got == 0) {
             return kTopologyRead;

@@ -18,10 +18,8 @@
 
 namespace procgroups {
 
-// The K of a node/nodeK folder, and a folder's place among them in ascending
-// order: the column of a distance row.
+// The K of a node/nodeK folder.
 using NodeNumber = std::uint32_t;
-using NodeColumn = std::uint32_t;
 
 // A path below the sysfs root, built in place: the tool runs often enough that
 // its start-up should not touch the heap for a file name.

@@ -15,12 +15,12 @@ void OutputWriter::print(const char* format, ...) noexcept {
     va_end(values);
 }
 
-int OutputWriter::flush() noexcept {
-    if (std::fflush(stream_) != 0) {
-        note_failure();
-    }
+int OutputWriter::close() noexcept {
     if (first_error_ == 0 && std::ferror(stream_) != 0) {
         first_error_ = EIO;
+    }
+    if (std::fclose(stream_) != 0) {
+        note_failure();
     }
     return first_error_;
 }

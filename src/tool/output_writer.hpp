@@ -12,9 +12,10 @@ public:
 
     void print(const char* format, ...) noexcept __attribute__((format(printf, 2, 3)));
 
-    // Pushes out what is pending. Returns 0 when everything written so far
-    // reached the stream, otherwise the errno of the first failure.
-    [[nodiscard]] int flush() noexcept;
+    // Closes the stream, as gnulib's close_stdout does: some file systems (NFS)
+    // report a failed write only at close. Returns 0 when everything written
+    // reached the file, otherwise the errno of the first failure.
+    [[nodiscard]] int close() noexcept;
 
 private:
     void note_failure() noexcept;

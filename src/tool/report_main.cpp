@@ -12,7 +12,7 @@ int main() {
     const int status = procgroups::run_report(queries, out);
 
     // A report that never reached its reader is not a success.
-    if (const int write_error = out.flush(); write_error != 0) {
+    if (const int write_error = out.close(); write_error != 0) {
         procgroups::OutputWriter(stderr).print("procgroups: write error: %s\n", std::strerror(write_error));
         return 1;
     }
