@@ -3,7 +3,9 @@
 // are small trees that claim huge or impossible machines.
 #include <array>
 #include <cstdio>
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -140,11 +142,70 @@ void write_alternating_cores(const FixtureTree& tree, unsigned blocks, unsigned 
     }
 }
 
-constexpr std::string_view kPiecesOf22And43 = "pieces_of_22_and_43_";
+// Two nodes of `cpus` / 2, one of the even CPUs and one of the odd: node
+// lists of every other number, each CPU a core of its own in one package,
+// listed as current kernels list it.
+MachineShape interleaved_nodes(unsigned cpus) {
+    const auto core_of = [all = range(0, cpus)](unsigned cpu) {
+        return CoreOf{std::to_string(cpu), 0, 0, static_cast<int>(cpu), all, all};
+    };
+    return {range(0, cpus), {{0, every_nth_cpu(0, cpus, 2)}, {1, every_nth_cpu(1, cpus, 2)}}, core_of};
+}
 
-unsigned pieces_in_name(std::string_view digits) {
-    std::uint32_t pieces = 0;
-    return take_decimal(digits, 1U << 20, pieces) && digits.empty() ? pieces : 0;
+// `nodes` nodes of 680 CPUs in cores of 33 to 48 threads, sizes turning
+// with the node: no two cores fit in a group, so each is a piece and a group.
+MachineShape nodes_cut_into_cores_of_33_to_48(unsigned nodes) {
+    constexpr unsigned kNodeSize = 680;
+    std::vector<unsigned> core_first(nodes * kNodeSize);
+    MachineShape shape{range(0, nodes * kNodeSize), {}, nullptr};
+    for (unsigned node = 0; node < nodes; ++node) {
+        const unsigned first = node * kNodeSize;
+        shape.nodes[static_cast<int>(node)] = range(first, kNodeSize);
+        for (unsigned start = first, core = 0; start < first + kNodeSize; ++core) {
+            const unsigned size = std::min(33 + (core * 7 + node) % 16, first + kNodeSize - start);
+            std::fill_n(core_first.begin() + start, size, start);
+            start += size;
+        }
+    }
+    shape.core_of = [core_first, end = nodes * kNodeSize](unsigned cpu) {
+        const unsigned first = core_first[cpu];
+        const auto last = static_cast<unsigned>(std::find_if(core_first.begin() + cpu, core_first.end(),
+                                                             [first](unsigned f) { return f != first; }) -
+                                                core_first.begin());
+        return CoreOf{range(first, std::min(last, end) - first), 0, 0, static_cast<int>(first)};
+    };
+    return shape;
+}
+
+// `nodes` nodes of 64 CPUs, half of them in each socket.
+MachineShape two_sockets_of_nodes_of_64(unsigned nodes) {
+    MachineShape shape = nodes_of_sizes(std::vector<unsigned>(nodes, 64));
+    shape.distances = socket_distances(static_cast<int>(nodes), static_cast<int>(nodes / 2), 12, 32);
+    return shape;
+}
+
+MachineShape nodes_of_8_with_distances(unsigned nodes) {
+    MachineShape shape = nodes_of_sizes(std::vector<unsigned>(nodes, 8));
+    shape.distances = scattered_distances(static_cast<int>(nodes));
+    return shape;
+}
+
+// Shapes named with a count at their end, such as nodes_of_8_with_distances_1024.
+std::optional<MachineShape> counted_shape(std::string_view shape) {
+    const std::pair<std::string_view, MachineShape (*)(unsigned)> builders[] = {
+        {"nodes_of_8_with_distances_", nodes_of_8_with_distances},
+        {"two_sockets_of_nodes_of_64_", two_sockets_of_nodes_of_64},
+        {"interleaved_nodes_", interleaved_nodes},
+        {"nodes_cut_into_cores_of_33_to_48_", nodes_cut_into_cores_of_33_to_48},
+    };
+    for (const auto& [prefix, build] : builders) {
+        std::string_view digits = shape.substr(std::min(prefix.size(), shape.size()));
+        std::uint32_t count = 0;
+        if (shape.starts_with(prefix) && take_decimal(digits, kMaxCpuNumber + 1, count) && digits.empty() && count > 0) {
+            return build(count);
+        }
+    }
+    return std::nullopt;
 }
 
 int write_shape(std::string_view shape, const FixtureTree& tree) {
@@ -158,6 +219,8 @@ int write_shape(std::string_view shape, const FixtureTree& tree) {
     if (const auto machine = machines.find(shape); machine != machines.end()) {
         write_machine(tree, machine->second);
         write_masks(tree, machine->second);
+    } else if (const std::optional<MachineShape> counted = counted_shape(shape)) {
+        write_machine(tree, *counted);
     } else if (shape == "online_only_1048576") {
         tree.write("cpu/online", "0-1048575\n");
     } else if (shape == "two_nodes_of_half_a_million") {
@@ -174,15 +237,24 @@ int write_shape(std::string_view shape, const FixtureTree& tree) {
         tree.write("node/node1024/cpulist", "\n");
     } else if (shape == "nodes_1024_of_20") {
         write_machine(tree, nodes_of_sizes(std::vector<unsigned>(1024, 20)));
+    } else if (shape == "cpu_folder_8192") {
+        write_machine(tree, nodes_of_sizes({65}));  // a node to cut, without topology: cpu/ is listed
+        tree.write("cpu/cpu8192/online", "1\n");
+    } else if (shape == "sibling_8192") {
+        write_siblings_of_cpu0(tree, "0,8192\n");
     } else if (shape == "nodes_1024_of_1_with_distances") {
         MachineShape nodes = nodes_of_sizes(std::vector<unsigned>(1024, 1));
         nodes.distances = scattered_distances(1024);
         write_machine(tree, nodes);
     } else if (shape == "pieces_4000_in_two_nodes") {
         write_alternating_cores(tree, 2000, 1, kMaxThreads);  // half of them single CPUs
-    } else if (shape.starts_with(kPiecesOf22And43)) {
+    } else if (shape == "pieces_of_22_and_43_16000") {
+        write_alternating_cores(tree, 4000, 22, 43);
+    } else if (shape == "pieces_of_22_and_43_in_8190") {
         // Two pieces of 22 fit in a group, and no bound short of packing them counts that.
-        write_alternating_cores(tree, pieces_in_name(shape.substr(kPiecesOf22And43.size())) / 4, 22, 43);
+        write_alternating_cores(tree, 63, 22, 43);
+    } else if (shape == "pieces_of_1_and_64_in_8190") {
+        write_alternating_cores(tree, 63, 1, kMaxThreads);
     } else {
         std::fprintf(stderr, "make_fixture: no shape %.*s\n", static_cast<int>(shape.size()), shape.data());
         return 2;

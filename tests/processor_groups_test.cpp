@@ -163,6 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
                      {{12, 1}, {24, 0}, {95, 1}}},
         // ...and a group more when the pieces do not fit: the second 20 joins the 30.
         GroupingCase{"fewest_groups_that_fit", nodes_of_sizes({50, 30, 20, 20}), {50, 50, 20}, {{50, 1}, {80, 2}, {100, 1}}},
+        // ...the fewest for which the spread succeeds: 11 groups would hold these.
+        GroupingCase{"spread_needs_a_group_more_than_fit",
+                     nodes_of_sizes({23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 23, 21, 21, 21, 21, 21, 21}),
+                     {46, 46, 46, 46, 46, 46, 44, 44, 44, 44, 44, 44}, {{23, 1}, {276, 0}, {414, 6}}},
         // ...then close nodes trade places into the same group.
         GroupingCase{"four_nodes_of_20_by_socket", with_distances(nodes_of_sizes({20, 20, 20, 20}), socket_distances(4, 2, 11, 21)),
                      {40, 40}, {{20, 0}, {40, 1}, {79, 1}}},
