@@ -106,7 +106,9 @@ else
     elif [ "${CI:-}" = true ]; then
         fail "CI must install the packages, and is not root"
     else
-        echo "SKIP: installing the packages into scratch roots with dpkg and rpm needs root"
+        [ "$failures" = 0 ] || exit 1
+        echo "SKIP: the packages were built and checked, but installing them into scratch roots with dpkg and rpm needs root"
+        exit 77
     fi
 fi
 
