@@ -164,7 +164,7 @@ TEST_P(AgainstThePlainRule, GivesTheSameGroups) {
             }
         }
         const NodeDistances distances = kind.distances == RandomMachines::kNone ? NodeDistances() : NodeDistances(nodes, table);
-        ASSERT_EQ(assign_groups(pieces, distances), plain_assign(pieces, distances)) << "machine " << machine;
+        ASSERT_EQ(assign_groups(pieces, distances, kNoBootPiece), plain_assign(pieces, distances)) << "machine " << machine;
     }
 }
 
@@ -177,6 +177,58 @@ INSTANTIATE_TEST_SUITE_P(
                     RandomMachines{"many_nodes_one_way_ties", {1, 12, 20, 30}, 16, 3, RandomMachines::kOneWay, 2},
                     RandomMachines{"single_cpus_and_whole_groups", {1, 64}, 5, 20, RandomMachines::kSymmetric, 4}),
     [](const testing::TestParamInfo<RandomMachines>& p) { return p.param.name; });
+
+// Layouts reported on real Windows machines, as pieces: each node's, cut as
+// the topology reading cuts them (whole cores of up to 64 CPUs). Without
+// distances, as the reports give none.
+struct ReportedLayout {
+    const char* name;  // and where it was reported
+    std::vector<std::vector<std::uint32_t>> pieces_of_nodes;
+    std::vector<std::uint32_t> group_sizes;
+};
+
+void PrintTo(const ReportedLayout& layout, std::ostream* out) { *out << layout.name; }
+
+class ReportedLayoutTest : public testing::TestWithParam<ReportedLayout> {};
+
+TEST_P(ReportedLayoutTest, IsReproduced) {
+    std::vector<Piece> pieces;
+    for (std::uint32_t node = 0; node < GetParam().pieces_of_nodes.size(); ++node) {
+        for (const std::uint32_t size : GetParam().pieces_of_nodes[node]) {
+            pieces.push_back({node, size});
+        }
+    }
+    const std::vector<GroupNumber> group_of = assign_groups(pieces, NodeDistances(), 0);
+    std::vector<std::uint32_t> sizes;
+    for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
+        sizes.resize(std::max<std::size_t>(sizes.size(), group_of[piece] + 1U), 0);
+        sizes[group_of[piece]] += pieces[piece].size;
+    }
+    EXPECT_EQ(sizes, GetParam().group_sizes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, ReportedLayoutTest,
+    testing::Values(
+        ReportedLayout{"two_nodes_of_72_hwloc_497", {{64, 8}, {64, 8}}, {64, 16, 64}},
+        ReportedLayout{"two_nodes_of_80_task_manager_bitmap_pr_4", {{64, 16}, {64, 16}}, {64, 32, 64}},
+        ReportedLayout{"node_of_86_process_governor_82", {{64, 22}}, {64, 22}},
+        ReportedLayout{"node_of_128_dotnet_runtime_106642", {{64, 64}}, {64, 64}},
+        ReportedLayout{"two_nodes_of_128_stockfish_5551", {{64, 64}, {64, 64}}, {64, 64, 64, 64}},
+        // Package 1 starts at group 2: two packages of 56 two-thread cores.
+        ReportedLayout{"two_packages_of_112_opendcdiag_pr_711", {{64, 48}, {64, 48}}, {64, 48, 64, 48}},
+        ReportedLayout{"interleaved_node_of_88_y_cruncher_2", {{64, 24}}, {64, 24}},
+        ReportedLayout{"xeon_phi_272_yaneuraou_pr_18", {{64, 64, 64, 64, 16}}, {64, 64, 64, 64, 16}},
+        ReportedLayout{"four_nodes_of_20_xmrig_1009", {{20}, {20}, {20}, {20}}, {40, 40}},
+        ReportedLayout{"two_nodes_of_44_xmrig_150", {{44}, {44}}, {44, 44}},
+        ReportedLayout{"two_nodes_of_52_dotnet_coreclr_13383", {{52}, {52}}, {52, 52}},
+        ReportedLayout{"arm64_node_of_112_stl_pr_5459", {{64, 48}}, {64, 48}},
+        ReportedLayout{"four_nodes_of_28_stl_pr_5459", {{28}, {28}, {28}, {28}}, {56, 56}},
+        ReportedLayout{"two_nodes_of_48_otel_contrib_33339", {{48}, {48}}, {48, 48}},
+        ReportedLayout{"four_nodes_of_36_telegraf_7882", {{36}, {36}, {36}, {36}}, {36, 36, 36, 36}},
+        ReportedLayout{"four_nodes_of_24_chipsec_955", {{24}, {24}, {24}, {24}}, {48, 48}},
+        ReportedLayout{"two_nodes_of_40_ninja_pr_1674", {{40}, {40}}, {40, 40}}),
+    [](const testing::TestParamInfo<ReportedLayout>& p) { return p.param.name; });
 
 }  // namespace
 }  // namespace procgroups

@@ -238,6 +238,10 @@ INSTANTIATE_TEST_SUITE_P(
         GroupingCase{"node_with_cpus_not_online_ignores_the_table",
                      with_distances(nodes_of_sizes({20, 20, 20, 20}), socket_distances(3, 2, 11, 21)), {40, 40},
                      {{20, 1}, {40, 0}}, {{"node/online", "0-2\n"}}},
+        // Windows gives the boot processor group 0; Linux boots on CPU 0.
+        GroupingCase{"boot_processor_in_group_0", {"0-79", {{0, "20-79"}, {1, "0-19"}}, {}}, {20, 60}, {{0, 0}, {20, 1}}},
+        GroupingCase{"boot_processor_offline_keeps_node_order", {"1-79", {{0, "20-79"}, {1, "1-19"}}, {}}, {60, 19},
+                     {{1, 1}, {20, 0}}},
         GroupingCase{"offline_cpus_left_out", {"0-3,5-7", {{0, "0-7"}}, {}}, {7}, {}},
         GroupingCase{"node_without_online_cpus_skipped", {"0-63", {{0, ""}, {1, "100-101"}, {2, "0-63"}}, {}}, {64}, {}},
         GroupingCase{"unlisted_cpus_form_a_last_node", {"0-99", {{0, "0-59"}}, {}}, {60, 40}, {{60, 1}}},

@@ -73,6 +73,24 @@ fixture_machines() {
     machine no_online 0-7 0=0-7
     rm "$scratch/no_online/cpu/online"
     fixture no_online 1 "GetActiveProcessorCount failed with error: 2$nl"
+
+    # cpu/online as a FIFO whose writer has written a list, and as a block
+    # device holding one: neither is read.
+    machine fifo 0-1 0=0-1
+    rm "$scratch/fifo/cpu/online" && mkfifo "$scratch/fifo/cpu/online" && exec 3<>"$scratch/fifo/cpu/online" &&
+        printf '0-1\n' >&3 || fail "writing into the FIFO"
+    fixture fifo 1 "GetActiveProcessorCount failed with error: d$nl"
+    exec 3>&-
+    printf '0-1\n' >"$scratch/list" && truncate -s 512 "$scratch/list"
+    if loop=$(losetup --find --show "$scratch/list"); then
+        machine device 0-1 0=0-1
+        rm "$scratch/device/cpu/online"
+        mknod "$scratch/device/cpu/online" b "$((0x$(stat -c %t "$loop")))" "$((0x$(stat -c %T "$loop")))"
+        fixture device 1 "GetActiveProcessorCount failed with error: d$nl"
+        losetup --detach "$loop"
+    else
+        fail "no loop device for the block device case"
+    fi
 }
 
 "$2"

@@ -54,11 +54,16 @@ private:
     std::vector<std::uint64_t> scaled_;
 };
 
+// The piece that holds the boot processor (CPU 0), where it is online.
+inline constexpr std::size_t kNoBootPiece = ~std::size_t{0};
+
 // The group of each piece, numbered as Windows numbers them: pieces are given
-// in node order, each node's in cut order, and the groups are numbered in the
-// order their first piece appears. Windows keeps the groups few and even and
-// puts close nodes together; a single node fills groups first fit. Pieces of
-// 64 CPUs or fewer in all make one group either way.
-[[nodiscard]] std::vector<GroupNumber> assign_groups(const std::vector<Piece>& pieces, const NodeDistances& distances);
+// in node order, each node's in cut order; the boot processor's group is
+// group 0, and the others are numbered in the order their first piece
+// appears. Windows keeps the groups few and even and puts close nodes
+// together; a single node fills groups first fit. Pieces of 64 CPUs or fewer
+// in all make one group either way.
+[[nodiscard]] std::vector<GroupNumber> assign_groups(const std::vector<Piece>& pieces, const NodeDistances& distances,
+                                                     std::size_t boot_piece);
 
 }  // namespace procgroups

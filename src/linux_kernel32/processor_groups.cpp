@@ -37,7 +37,7 @@ ProcessorGroups form_processor_groups(const char* sysfs_root) {
             return groups;
         }
         groups.online_count = machine.online_count;
-        place_pieces(machine, assign_groups(machine.pieces, machine.distances), groups);
+        place_pieces(machine, assign_groups(machine.pieces, machine.distances, machine.boot_piece), groups);
     } catch (const std::bad_alloc&) {
         ProcessorGroups unreadable;
         unreadable.error = ERROR_NOT_ENOUGH_MEMORY;

@@ -1,5 +1,7 @@
 #include "linux_topology/machine_pieces.hpp"
 
+#include <algorithm>
+
 #include "linux_topology/cores.hpp"
 #include "linux_topology/cpu_set.hpp"
 #include "linux_topology/node_distances.hpp"
@@ -107,10 +109,27 @@ private:
     std::vector<NodeNumber> number_of_node_;  // by node index; kNoNodeNumber for the CPUs no node lists
 };
 
+// Linux boots on CPU 0, which arm64 and POWER can take offline later.
+std::size_t piece_holding_cpu_0(const MachinePieces& machine) {
+    auto cpu = machine.piece_cpus.begin();
+    for (std::size_t piece = 0; piece < machine.pieces.size(); ++piece) {
+        const auto end = cpu + machine.pieces[piece].size;
+        if (std::find(cpu, end, 0U) != end) {
+            return piece;
+        }
+        cpu = end;
+    }
+    return kNoBootPiece;
+}
+
 }  // namespace
 
 TopologyError read_machine_pieces(const char* sysfs_root, MachinePieces& machine) {
-    return PieceReader(sysfs_root, machine).read();
+    const TopologyError error = PieceReader(sysfs_root, machine).read();
+    if (error == kTopologyRead) {
+        machine.boot_piece = piece_holding_cpu_0(machine);
+    }
+    return error;
 }
 
 }  // namespace procgroups

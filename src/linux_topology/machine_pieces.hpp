@@ -15,6 +15,7 @@ struct MachinePieces {
     std::uint32_t cpu_capacity = 0;  // above the highest online CPU number
     std::vector<Piece> pieces;
     std::vector<std::uint32_t> piece_cpus;  // the CPUs of every piece, piece after piece
+    std::size_t boot_piece = kNoBootPiece;  // the piece of CPU 0
     NodeDistances distances;
 };
 
