@@ -26,8 +26,8 @@ TopologyError read_columns(const SysfsTree& tree, const std::vector<NodeNumber>&
         if (last > kMaxNodeNumber) {
             return false;
         }
-        for (NodeNumber node = first; node <= last; ++node) {
-            columns.push_back(node);
+        for (std::uint32_t node = first; node <= last; ++node) {
+            columns.push_back(NodeNumber{node});
         }
         return true;
     });
@@ -71,7 +71,7 @@ bool parse_distance_row(std::string_view text, DistanceRow& row) {
 // Whether the row was written for these columns, rather than for the nodes
 // online a moment before or after they were read.
 bool fits(const DistanceRow& row, const std::vector<NodeNumber>& columns) {
-    return row.distances.size() == columns.size() && row.after_blank == (columns.front() != 0);
+    return row.distances.size() == columns.size() && row.after_blank == (columns.front() != NodeNumber{0});
 }
 
 bool no_firmware_may_hold(const std::vector<std::uint32_t>& row, std::size_t own_column) {

@@ -9,7 +9,7 @@
 namespace procgroups {
 
 // The node that the CPUs no node lists make: it has no folder and no distances.
-inline constexpr NodeNumber kNoNodeNumber = 0xffffffff;
+inline constexpr NodeNumber kNoNodeNumber{0xffffffff};
 
 // Reads the NUMA distance rows (node/nodeK/distance) of the nodes that have
 // online CPUs, into distances by node index; `number_of_node` holds each node

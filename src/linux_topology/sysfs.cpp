@@ -148,7 +148,7 @@ TopologyError SysfsTree::list_numbered(const char* folder, std::string_view pref
 }
 
 TopologyError SysfsTree::list_numa_nodes(std::vector<NodeNumber>& nodes) const {
-    const TopologyError error = list_numbered("node", "node", kMaxNodeNumber, [&nodes](std::uint32_t node) { nodes.push_back(node); });
+    const TopologyError error = list_numbered("node", "node", kMaxNodeNumber, [&nodes](std::uint32_t node) { nodes.push_back(NodeNumber{node}); });
     if (error == ENOENT) {
         return kTopologyRead;
     }

@@ -18,8 +18,9 @@
 
 namespace procgroups {
 
-// The K of a node/nodeK folder.
-using NodeNumber = std::uint32_t;
+// The K of a node/nodeK folder: a type of its own, so that the compiler
+// tells it from a node index of the rules.
+enum class NodeNumber : std::uint32_t {};
 
 // A path below the sysfs root, built in place: the tool runs often enough that
 // its start-up should not touch the heap for a file name.
@@ -33,6 +34,7 @@ public:
         size_ += taken;
         return *this;
     }
+    RelativePath& operator<<(NodeNumber node) { return *this << static_cast<std::uint32_t>(node); }
     RelativePath& operator<<(std::uint32_t number) {
         std::array<char, 10> digits{};
         const auto [end, status] = std::to_chars(digits.begin(), digits.end(), number);
