@@ -217,13 +217,13 @@ INSTANTIATE_TEST_SUITE_P(
                      {"cpu/cpu64/topology/physical_package_id", "cpu/cpu64/topology/die_id",
                       "cpu/cpu64/topology/package_cpus_list"}},
         // CPUs caught going offline, their own lists already emptied: each
-        // goes after the others (CPU 10 of 100 one-thread cores; CPU 0 of a
+        // goes after the others (CPU 10 of 100 one-thread cores; CPU 1 of a
         // node cut by listed dies; POWER thread 7 of an SMT8 core, its id
         // files gone too and its siblings listing the other seven).
         GroupingCase{"cpu_leaving_with_siblings_emptied", {"0-99", {{0, "0-99"}}, cores_of_threads(1)}, {64, 36},
                      {{10, 1}, {64, 0}, {65, 1}}, {{"cpu/cpu10/topology/core_cpus_list", "\n"}}},
-        GroupingCase{"cpu_leaving_with_package_emptied", {"0-71", {{0, "0-71"}}, alternate_dies_listed}, {64, 8},
-                     {{0, 1}, {57, 0}, {59, 1}}, {{"cpu/cpu0/topology/package_cpus_list", "\n"}}},
+        GroupingCase{"cpu_leaving_with_die_emptied", {"0-71", {{0, "0-71"}}, alternate_dies_listed}, {64, 8},
+                     {{1, 1}, {57, 0}, {59, 1}}, {{"cpu/cpu1/topology/die_cpus_list", "\n"}}},
         GroupingCase{"power_thread_leaving", {"0-159", {{0, "0-159"}}, cores_of_threads(8)}, {63, 64, 33},
                      {{7, 2}, {63, 0}, {64, 1}}, leaving_thread_7(),
                      {"cpu/cpu7/topology/physical_package_id", "cpu/cpu7/topology/core_id"}},
@@ -246,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
         GroupingCase{"node_without_online_cpus_skipped", {"0-63", {{0, ""}, {1, "100-101"}, {2, "0-63"}}, {}}, {64}, {}},
         GroupingCase{"unlisted_cpus_form_a_last_node", {"0-99", {{0, "0-59"}}, {}}, {60, 40}, {{60, 1}}},
         GroupingCase{"cpu_in_two_nodes_counts_once", {"0-7", {{0, "0-7"}, {1, "0-7"}}, {}}, {8}, {}},
-        GroupingCase{"nodes_in_numeric_order", {"0-79", {{2, "40-79"}, {10, "0-39"}}, {}}, {40, 40}, {{40, 0}, {0, 1}}},
+        GroupingCase{"nodes_in_numeric_order", {"1-79", {{2, "40-79"}, {10, "1-39"}}, {}}, {40, 39}, {{40, 0}, {1, 1}}},
         GroupingCase{"sparse_cpu_numbers", {"0-15,88-103", {{0, "0-87"}, {8, "88-175"}}, {}}, {32}, {{100, 0}}}),
     [](const testing::TestParamInfo<GroupingCase>& p) { return p.param.name; });
 
@@ -300,6 +300,15 @@ INSTANTIATE_TEST_SUITE_P(
                     DistanceCase{"damage_after_a_row_to_ignore", "garbage\n", ERROR_INVALID_DATA, 0, "11 11 21 21\n"},
                     DistanceCase{"damage_after_a_row_of_a_moment_ago", "11 10 21 2x\n", ERROR_INVALID_DATA, 0, "10 11 21\n"}),
     [](const testing::TestParamInfo<DistanceCase>& p) { return p.param.name; });
+
+TEST(DistanceTableTest, OnlineNodesAreListedAsTheKernelLists) {
+    for (const char* online : {"0-3x\n", "0-1024\n", "3-0\n"}) {
+        const FixtureTree tree;
+        write_machine(tree, with_distances(nodes_of_sizes({20, 20, 20, 20}), socket_distances(4, 2, 11, 21)));
+        tree.write("node/online", online);
+        EXPECT_EQ(form_processor_groups(tree.root().c_str()).error, ERROR_INVALID_DATA) << online;
+    }
+}
 
 // A one-node, 72-CPU machine, damaged: one path removed, then files written over it.
 struct BrokenCase {
