@@ -15,15 +15,8 @@ cd "$(dirname "$0")/.."
 runs=${1:-300}
 baseline=${BASELINE:-a48a600}
 work=$(mktemp -d)
-trap 'git worktree remove --force "$work/baseline" >/dev/null 2>&1; rm -rf "$work"' EXIT
-
-cmake --preset default >/dev/null
-cmake --build --preset default --target procgroups make_fixture >/dev/null
-git worktree add --detach "$work/baseline" "$baseline" >/dev/null 2>&1
-cmake -S "$work/baseline" -B "$work/baseline/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$work/baseline/build" --target procgroups >/dev/null
+source bench/baseline.sh
 cc -O2 -static -o "$work/empty" bench/empty.c
-cp "$work/baseline/build/procgroups" "$work/procgroups-$baseline"
 build/default/make_fixture two_nodes_of_192 "$work/machine"
 
 # Everything below runs with the fixture as the machine's own topology.

@@ -13,14 +13,7 @@ cd "$(dirname "$0")/.."
 runs=${1:-10}
 baseline=${BASELINE:-46f5c06}
 work=$(mktemp -d /dev/shm/procgroups-bench-XXXXXX)
-trap 'git worktree remove --force "$work/baseline" >/dev/null 2>&1; rm -rf "$work"' EXIT
-
-cmake --preset default >/dev/null
-cmake --build --preset default --target procgroups make_fixture >/dev/null
-git worktree add --detach "$work/baseline" "$baseline" >/dev/null 2>&1
-cmake -S "$work/baseline" -B "$work/baseline/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$work/baseline/build" --target procgroups >/dev/null
-cp "$work/baseline/build/procgroups" "$work/procgroups-$baseline"
+source bench/baseline.sh
 
 shapes=(nodes_of_8_with_distances_:1024 two_sockets_of_nodes_of_64_:128 interleaved_nodes_:8192
     nodes_cut_into_cores_of_33_to_48_:12)
