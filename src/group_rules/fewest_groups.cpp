@@ -1,6 +1,5 @@
 #include "group_rules/fewest_groups.hpp"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <set>

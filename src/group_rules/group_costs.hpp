@@ -40,7 +40,6 @@ public:
     }
 
     [[nodiscard]] GroupIndex group_of(std::size_t piece) const { return group_of_[piece]; }
-    [[nodiscard]] const std::vector<std::size_t>& members(GroupIndex group) const { return members_[group]; }
     [[nodiscard]] std::vector<GroupIndex> take_groups() { return std::move(group_of_); }
 
     [[nodiscard]] std::uint64_t cost_where_it_is(std::size_t piece) const {

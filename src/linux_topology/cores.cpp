@@ -122,9 +122,9 @@ TopologyError CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core&
 // the level's list, which gives the id to every CPU it holds. Where the kernel
 // has no list, the id is read for this CPU alone. A CPU without the id file
 // gets kUnknownId, settled once the node is read; one whose list is empty is
-// leaving. The kernel takes CPUs
-// offline one at a time, so a second CPU without it, where none had it, is a
-// kernel that does not report the level: it is not looked for again.
+// leaving. The kernel takes CPUs offline one at a time, so a second CPU
+// without it, where none had it, is a kernel that does not report the level:
+// it is not looked for again.
 TopologyError CoreReader::read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id, bool& leaving) {
     if (level.known.contains(cpu)) {
         id = level.id_of_cpu[cpu];
