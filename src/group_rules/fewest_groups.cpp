@@ -1,4 +1,4 @@
-#include "group_rules/fewest_groups.hpp"
+#include "fewest_groups.hpp"
 
 #include <array>
 #include <cstdint>

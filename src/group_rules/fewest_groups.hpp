@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "group_rules/group_assignment.hpp"
+#include "group_assignment.hpp"
 
 namespace procgroups {
 

@@ -1,10 +1,10 @@
-#include "group_rules/group_assignment.hpp"
+#include "group_assignment.hpp"
 
 #include <algorithm>
 #include <numeric>
 
-#include "group_rules/fewest_groups.hpp"
-#include "group_rules/trades.hpp"
+#include "fewest_groups.hpp"
+#include "trades.hpp"
 
 namespace procgroups {
 

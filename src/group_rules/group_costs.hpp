@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "group_rules/group_assignment.hpp"
+#include "group_assignment.hpp"
 
 namespace procgroups {
 

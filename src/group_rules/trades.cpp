@@ -1,8 +1,8 @@
-#include "group_rules/trades.hpp"
+#include "trades.hpp"
 
 #include <utility>
 
-#include "group_rules/group_costs.hpp"
+#include "group_costs.hpp"
 
 namespace procgroups {
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "group_rules/fewest_groups.hpp"
-#include "group_rules/group_assignment.hpp"
+#include "fewest_groups.hpp"
+#include "group_assignment.hpp"
 
 namespace procgroups {
 

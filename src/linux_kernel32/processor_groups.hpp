@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "group_rules/machine_groups.hpp"
 #include "linux_kernel32/win32_subset.hpp"
 
 namespace procgroups {
 
-inline constexpr WORD kNoGroup = 0xffff;
+inline constexpr WORD kNoGroup = kNoGroupNumber;
 
 // The processor groups Windows would form at boot on the machine that a sysfs
 // tree describes.
@@ -21,8 +22,7 @@ struct ProcessorGroups {
 };
 
 // Forms the groups from the tree below sysfs_root (/sys/devices/system on a
-// running machine): online CPUs node by node, nodes over 64 CPUs cut at core
-// boundaries, the pieces assigned to groups as assign_groups does.
+// running machine), as form_groups does.
 [[nodiscard]] ProcessorGroups form_processor_groups(const char* sysfs_root);
 
 }  // namespace procgroups

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <limits>
-
-#include "group_rules/group_assignment.hpp"
+#include <tuple>
 
 namespace procgroups {
 
@@ -14,6 +13,11 @@ namespace {
 // one by one as a CPU goes offline, and a CPU caught half way must not move
 // the cores of the others.
 constexpr std::int64_t kUnknownId = std::numeric_limits<std::int64_t>::max();
+
+// More threads than any processor runs on a core (POWER's eight are the most),
+// and as many as a group holds, so that every core fits in one.
+constexpr std::uint32_t kMaxThreadsPerCore = 64;
+static_assert(kMaxThreadsPerCore <= kMaxGroupSize);
 
 RelativePath topology_file(std::uint32_t cpu, std::string_view file) {
     RelativePath path;
@@ -33,9 +37,25 @@ TopologyError read_topology_list(const SysfsTree& tree, std::uint32_t cpu, const
     return tree.read_cpu_ranges(topology_file(cpu, older_file).c_str(), take_range);
 }
 
+// Whether two cores of a die share a core id. On arm64 booted from a device
+// tree core_id starts again at 0 in each cluster; x86 counts its cores within
+// the package, POWER by their first CPU, and ACPI's ids are offsets into the
+// firmware's table.
+bool core_ids_repeat(const std::vector<Core>& cores) {
+    std::vector<std::tuple<std::int64_t, std::int64_t, std::int64_t>> ids;
+    ids.reserve(cores.size());
+    for (const Core& core : cores) {
+        if (!core.leaving) {
+            ids.emplace_back(core.package, core.die, core.core_id);
+        }
+    }
+    std::sort(ids.begin(), ids.end());
+    return std::adjacent_find(ids.begin(), ids.end()) != ids.end();
+}
+
 }  // namespace
 
-TopologyError CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
+TopologyError CoreReader::read_node(const CpuSet& node_cpus, Node& node) {
     CpuSet unassigned = node_cpus;
     TopologyError error = kTopologyRead;
     node_cpus.for_each([&](std::uint32_t cpu) {
@@ -50,12 +70,32 @@ TopologyError CoreReader::read_node(const CpuSet& node_cpus, NodeCores& node) {
         settle_unknown_id(package_, core.first_cpu, core.package);
         settle_unknown_id(die_, core.first_cpu, core.die);
     }
-    std::sort(node.cores.begin(), node.cores.end(), [](const Core& a, const Core& b) { return a.order() < b.order(); });
-    return error;
+    if (error != kTopologyRead || !core_ids_repeat(node.cores)) {
+        return error;
+    }
+    return read_clusters(node.cores);
+}
+
+// Read only where core ids repeat: x86 writes a cluster for every core, and
+// its files would cost two more reads per core on every big machine.
+TopologyError CoreReader::read_clusters(std::vector<Core>& cores) {
+    for (Core& core : cores) {
+        if (!core.leaving) {
+            if (const TopologyError error = read_level_id(core.first_cpu, cluster_, core.cluster, core.leaving);
+                error != kTopologyRead) {
+                return error;
+            }
+        }
+    }
+    for (Core& core : cores) {
+        settle_unknown_id(cluster_, core.first_cpu, core.cluster);
+    }
+    return kTopologyRead;
 }
 
 // Takes the CPU and its siblings still unassigned in the node. A core lists
-// itself and at most 64 threads, so each core's work is bounded by the file.
+// itself among at most kMaxThreadsPerCore threads, so each core's work is
+// bounded by the file.
 TopologyError CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus) {
     core.first_cpu = cpu;
     core.package = core.die = kUnknownId;
@@ -70,8 +110,8 @@ TopologyError CoreReader::read_core(std::uint32_t cpu, CpuSet& unassigned, Core&
     bool lists_itself = false;
     const auto take_siblings = [&](std::uint32_t first, std::uint32_t last) {
         listed += last - first + 1;
-        if (listed > kMaxGroupSize) {
-            return false;  // no core has that many threads
+        if (listed > kMaxThreadsPerCore) {
+            return false;
         }
         for (std::uint32_t sibling = first; sibling <= last; ++sibling) {
             lists_itself = lists_itself || sibling == cpu;

@@ -1,46 +1,24 @@
 #pragma once
 
 #include <cstdint>
-#include <tuple>
 #include <vector>
 
+#include "group_rules/machine_groups.hpp"
 #include "linux_topology/cpu_set.hpp"
 #include "linux_topology/sysfs.hpp"
 
 namespace procgroups {
 
-// One core of a node being cut: what orders it, and where its CPUs stand in
-// the node's list of CPUs by core.
-struct Core {
-    // Caught going offline: its own sibling, package or die list already
-    // empty. It goes after every other core, so that it moves none of them.
-    bool leaving = false;
-    std::int64_t package = 0;
-    std::int64_t die = 0;
-    std::int64_t core_id = 0;
-    std::uint32_t first_cpu = 0;
-    std::uint32_t size = 0;
-    std::size_t first_index = 0;
-
-    [[nodiscard]] auto order() const { return std::tie(leaving, package, die, core_id, first_cpu); }
-};
-
-// The cores of a node, each core's CPUs kept together in one list rather than
-// in a list of its own: a node may have thousands of cores.
-struct NodeCores {
-    std::vector<Core> cores;
-    std::vector<std::uint32_t> cpus;
-};
-
 // Reads the cores of nodes over 64 CPUs from their CPUs' topology folders: two
 // files per core (its siblings and core_id), and the package and die of all
-// their CPUs at once from one CPU's id and list, where the kernel has the lists.
+// their CPUs at once from one CPU's id and list, where the kernel has the
+// lists; the clusters too where core ids repeat within a die.
 class CoreReader {
 public:
     explicit CoreReader(const SysfsTree& tree) : tree_(tree) {}
 
-    // The node's cores in order of package, die, core id and first CPU.
-    [[nodiscard]] TopologyError read_node(const CpuSet& node_cpus, NodeCores& node);
+    // The node's cores, with its CPUs core after core.
+    [[nodiscard]] TopologyError read_node(const CpuSet& node_cpus, Node& node);
 
 private:
     // A level of the topology above the core that the kernel lists whole.
@@ -57,6 +35,7 @@ private:
     };
 
     [[nodiscard]] TopologyError read_core(std::uint32_t cpu, CpuSet& unassigned, Core& core, std::vector<std::uint32_t>& cpus);
+    [[nodiscard]] TopologyError read_clusters(std::vector<Core>& cores);
     [[nodiscard]] TopologyError read_level_id(std::uint32_t cpu, Level& level, std::int64_t& id, bool& leaving);
     static void settle_unknown_id(const Level& level, std::uint32_t cpu, std::int64_t& id);
 
@@ -65,6 +44,7 @@ private:
     CpuSet with_folder_;   // the CPUs that have a cpu/cpuN folder
     Level package_{"physical_package_id", "package_cpus_list", "core_siblings_list", {}, {}};
     Level die_{"die_id", "die_cpus_list", nullptr, {}, {}};
+    Level cluster_{"cluster_id", "cluster_cpus_list", nullptr, {}, {}};
 };
 
 }  // namespace procgroups

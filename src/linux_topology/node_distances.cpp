@@ -8,13 +8,6 @@ namespace procgroups {
 
 namespace {
 
-// A node's distance to itself.
-constexpr std::uint32_t kLocalDistance = 10;
-
-// Windows weighs the kernel's distances by 128. A pair of nodes counts at the
-// mean of its two directions, as the firmware may give them differently.
-constexpr std::uint64_t kWeightPerDirection = 64;
-
 // The nodes a distance row has a column for, ascending: drivers/base/node.c
 // writes one entry for each online node (node/online). A node is set online
 // before its folder is made and offline before its folder goes, so while
@@ -74,17 +67,13 @@ bool fits(const DistanceRow& row, const std::vector<NodeNumber>& columns) {
     return row.distances.size() == columns.size() && row.after_blank == (columns.front() != NodeNumber{0});
 }
 
-bool no_firmware_may_hold(const std::vector<std::uint32_t>& row, std::size_t own_column) {
-    return row[own_column] != kLocalDistance ||
-           std::any_of(row.begin(), row.end(), [](std::uint32_t distance) { return distance < kLocalDistance; });
-}
-
 }  // namespace
 
 TopologyError read_node_distances(const SysfsTree& tree, const std::vector<NodeNumber>& node_folders,
-                                  const std::vector<NodeNumber>& number_of_node, NodeDistances& distances) {
-    const auto nodes = static_cast<NodeIndex>(number_of_node.size());
-    if (nodes < 2) {
+                                  const std::vector<NodeNumber>& number_of_node, DistanceRows& rows) {
+    const std::size_t listed =
+        number_of_node.size() - static_cast<std::size_t>(!number_of_node.empty() && number_of_node.back() == kNoNodeNumber);
+    if (number_of_node.size() < 2 || listed == 0) {
         return kTopologyRead;
     }
     std::vector<NodeNumber> columns;
@@ -92,60 +81,30 @@ TopologyError read_node_distances(const SysfsTree& tree, const std::vector<NodeN
         return error;
     }
     // Each node's column; a node with CPUs that is not online has none, and the table none.
-    constexpr std::size_t kNoColumn = ~std::size_t{0};
+    DistanceRows table{columns.size(), std::vector<std::size_t>(listed), {}};
     bool usable = !columns.empty();
-    std::vector<std::size_t> column_of(nodes, kNoColumn);
-    for (NodeIndex node = 0; node < nodes && usable; ++node) {
-        if (number_of_node[node] != kNoNodeNumber) {
-            const auto found = std::lower_bound(columns.begin(), columns.end(), number_of_node[node]);
-            usable = found != columns.end() && *found == number_of_node[node];
-            column_of[node] = static_cast<std::size_t>(found - columns.begin());
-        }
+    for (std::size_t node = 0; node < listed && usable; ++node) {
+        const auto found = std::lower_bound(columns.begin(), columns.end(), number_of_node[node]);
+        usable = found != columns.end() && *found == number_of_node[node];
+        table.column_of_node[node] = static_cast<std::size_t>(found - columns.begin());
     }
-    std::vector<std::uint64_t> table(std::size_t{nodes} * nodes, 0);
-    const auto at = [&table, nodes](NodeIndex from, NodeIndex to) -> std::uint64_t& {
-        return table[std::size_t{from} * nodes + to];
-    };
+    table.rows.reserve(listed * columns.size());
     // Every row is read before any is judged usable: damage is damage wherever it lies.
-    std::uint64_t farthest = kLocalDistance;
     DistanceRow row;
-    for (NodeIndex from = 0; from < nodes; ++from) {
-        if (number_of_node[from] == kNoNodeNumber) {
-            continue;
-        }
+    for (std::size_t node = 0; node < listed; ++node) {
         const auto parse_row = [&row](std::string_view text) { return parse_distance_row(text, row); };
-        if (const TopologyError error = tree.read_line(node_file(number_of_node[from], "distance").c_str(), parse_row);
-            error != kTopologyRead) {
-            if (error == kDamaged) {
-                return error;
-            }
-            usable = false;
-            continue;
+        const TopologyError error = tree.read_line(node_file(number_of_node[node], "distance").c_str(), parse_row);
+        if (error == kDamaged) {
+            return error;
         }
-        if (!usable || !fits(row, columns) || no_firmware_may_hold(row.distances, column_of[from])) {
-            usable = false;
-            continue;
-        }
-        farthest = std::max<std::uint64_t>(farthest, *std::max_element(row.distances.begin(), row.distances.end()));
-        for (NodeIndex to = 0; to < nodes; ++to) {
-            if (column_of[to] != kNoColumn) {
-                at(from, to) = row.distances[column_of[to]];
-            }
+        usable = usable && error == kTopologyRead && fits(row, columns);
+        if (usable) {
+            table.rows.insert(table.rows.end(), row.distances.begin(), row.distances.end());
         }
     }
-    if (!usable) {
-        return kTopologyRead;
+    if (usable) {
+        rows = std::move(table);
     }
-    for (NodeIndex from = 0; from < nodes; ++from) {
-        for (NodeIndex to = from + 1; to < nodes; ++to) {
-            // The CPUs that no node lists count as farther from every node than any two listed nodes.
-            const bool unlisted = column_of[from] == kNoColumn || column_of[to] == kNoColumn;
-            const std::uint64_t both_ways = unlisted ? 2 * (farthest + 1) : at(from, to) + at(to, from);
-            at(from, to) = at(to, from) = kWeightPerDirection * both_ways;
-        }
-        at(from, from) = 0;
-    }
-    distances = NodeDistances(nodes, std::move(table));
     return kTopologyRead;
 }
 
