@@ -60,7 +60,7 @@ std::size_t piece_holding_boot_cpu(const Pieces& machine) {
 }
 
 // A table no firmware may hold (ACPI's SLIT gives 10 from a node to itself
-// and more between nodes) is one Windows does not use.
+// and no less between nodes) is one Windows does not use.
 bool no_firmware_may_hold(const DistanceRows& table) {
     for (std::size_t node = 0; node < table.column_of_node.size(); ++node) {
         if (table.rows[node * table.width + table.column_of_node[node]] != kLocalDistance) {
@@ -91,9 +91,7 @@ NodeDistances weigh_distances(const DistanceRows& table, std::size_t nodes) {
     return {static_cast<std::uint32_t>(nodes), std::move(weighed)};
 }
 
-MachineGroups place_cpus(const Pieces& machine, const std::vector<GroupNumber>& group_of_piece) {
-    MachineGroups groups;
-    groups.group_of_cpu.assign(std::size_t{*std::max_element(machine.cpus.begin(), machine.cpus.end())} + 1, kNoGroupNumber);
+void place_cpus(const Pieces& machine, const std::vector<GroupNumber>& group_of_piece, MachineGroups& groups) {
     auto cpu = machine.cpus.begin();
     for (std::size_t piece = 0; piece < machine.pieces.size(); ++piece) {
         const GroupNumber group = group_of_piece[piece];
@@ -105,34 +103,39 @@ MachineGroups place_cpus(const Pieces& machine, const std::vector<GroupNumber>& 
             groups.group_of_cpu[*cpu] = group;
         }
     }
-    return groups;
 }
 
 }  // namespace
 
 MachineGroups form_groups(Machine& machine) {
-    Pieces pieces;
     std::size_t online = 0;
+    std::uint32_t highest_cpu = 0;
     for (const Node& node : machine.nodes) {
         online += node.cpus.size();
+        for (const std::uint32_t cpu : node.cpus) {
+            highest_cpu = std::max(highest_cpu, cpu);
+        }
     }
-    if (online == 0) {
-        return {};
-    }
-    pieces.cpus.reserve(online);
+    MachineGroups groups;
+    groups.group_of_cpu.assign(std::size_t{highest_cpu} + 1, kNoGroupNumber);
     if (online <= kMaxGroupSize) {
         // However the nodes lie, 64 CPUs or fewer make one group.
+        groups.sizes.push_back(static_cast<std::uint32_t>(online));
         for (const Node& node : machine.nodes) {
-            pieces.cpus.insert(pieces.cpus.end(), node.cpus.begin(), node.cpus.end());
+            for (const std::uint32_t cpu : node.cpus) {
+                groups.group_of_cpu[cpu] = 0;
+            }
         }
-        pieces.pieces.push_back({0, static_cast<std::uint32_t>(online)});
-        return place_cpus(pieces, {0});
+        return groups;
     }
+    Pieces pieces;
+    pieces.cpus.reserve(online);
     for (NodeIndex node = 0; node < machine.nodes.size(); ++node) {
         add_node(node, machine.nodes[node], pieces);
     }
     const NodeDistances distances = weigh_distances(machine.distances, machine.nodes.size());
-    return place_cpus(pieces, assign_groups(pieces.pieces, distances, piece_holding_boot_cpu(pieces)));
+    place_cpus(pieces, assign_groups(pieces.pieces, distances, piece_holding_boot_cpu(pieces)), groups);
+    return groups;
 }
 
 }  // namespace procgroups
