@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RandomMachines>& p) { return p.param.name; });
 
 // Layouts reported on real Windows machines, as pieces: each node's, cut as
-// the topology reading cuts them (whole cores of up to 64 CPUs). Without
+// form_groups cuts them (whole cores of up to 64 CPUs). Without
 // distances, as the reports give none.
 struct ReportedLayout {
     const char* name;  // and where it was reported

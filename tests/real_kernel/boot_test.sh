@@ -38,6 +38,17 @@ power_node_0_offline)
            "cpu40|taskset -c 40 procgroups|${head}72${nl}Active processors per group: 40,"
            "cpu5_offline|offline 5; procgroups|${head}71${nl}Active processors per group: 39,32,")
     ;;
+power_boot_cpu_in_node_1)
+    # The boot processor (CPU 0) in node 1: node 0 holds CPUs 20-79. Windows
+    # gives the boot processor's group number 0; the other group follows.
+    arch=ppc64el
+    qemu=(qemu-system-ppc64 -M pseries -m 1G -smp 80,cores=80,threads=1
+          -object memory-backend-ram,id=m0,size=512M -object memory-backend-ram,id=m1,size=512M
+          -numa node,nodeid=0,cpus=20-79,memdev=m0 -numa node,nodeid=1,cpus=0-19,memdev=m1)
+    append="console=hvc0"
+    steps=("all|procgroups|${head}80${nl}Active processors per group: 20,60,"
+           "cpu0|taskset -c 0 procgroups|${head}80${nl}Active processors per group: 20,")
+    ;;
 two_sockets_of_two_dies)
     # 80 CPUs in one node: two sockets of two dies of ten two-thread cores,
     # numbered in that order. Cores are never split: with CPU 3 offline, core
