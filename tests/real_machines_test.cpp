@@ -119,6 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Node 1 holds CPUs 0-39 and node 2 CPUs 40-71; node 0 is offline.
         KernelTree{"power_node_0_offline.boot", "40,32", {{39, 0}, {40, 1}}},
         KernelTree{"power_node_0_offline.after", "39,32", {{4, 0}, {6, 0}, {71, 1}}},  // CPU 5 offline
+        // CPU 0, the boot processor, in node 1 (CPUs 0-19); node 0 holds 20-79.
+        KernelTree{"power_boot_cpu_in_node_1.boot", "20,60", {{0, 0}, {19, 0}, {20, 1}}},
         // One node of 80: two sockets of two dies of ten two-thread cores.
         KernelTree{"two_sockets_of_two_dies.boot", "64,16", {{63, 0}, {64, 1}}},
         KernelTree{"two_sockets_of_two_dies.after", "40", {{78, 0}}},  // CPU 3 offline, then SMT

@@ -198,7 +198,8 @@ boot() {
 }
 boot
 if [ $? = 2 ]; then
-    echo "the guest showed nothing new for ${stall} s: stopped and started again"
+    last=$(tr -d '\r' <"$scratch/raw" | grep -v '^$' | tail -n 1)
+    echo "the guest showed nothing new for ${stall} s after \"${last:0:120}\": stopped and started again"
     boot
 fi
 tr -d '\r' <"$scratch/raw" >"$scratch/console"
